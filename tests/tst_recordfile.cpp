@@ -1,0 +1,180 @@
+// The record file on disk: creation, never-written and partial slots, writes and their failures.
+#include "records/RecordFile.h"
+#include "support/SlotBytes.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+DriveRecord sample(qint16 slot)
+{
+    DriveRecord record;
+    record.RecordName = QStringLiteral("Rec %1").arg(slot);
+    record.RemoteName = QStringLiteral("\\\\server\\share%1").arg(slot);
+    record.AutoConnect = QStringLiteral("T");
+    record.AutoMap = QStringLiteral("F");
+    record.LocalDrive = QStringLiteral("K:");
+    record.PromptPassword = QStringLiteral("F");
+    record.RecordNumber = slot;
+    return record;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st
+    { };
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+class TestRecordFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void createsPrivateEmptyFile();
+    void readsNeverWrittenAndPartialSlots();
+    void writesWholeSlotsAndExtendsWithZeros();
+    void failedWriteLeavesFileAsItWas();
+    void refusesSpecialFilesAndDanglingLinks();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestRecordFile::createsPrivateEmptyFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("new.dat"));
+    RecordFile file;
+    QVERIFY2(file.open(path), qPrintable(file.errorString()));
+    QCOMPARE(QFileInfo(path).size(), 0);
+    QCOMPARE(modeOf(path), mode_t(0600));
+    QCOMPARE(file.read(1), DriveRecord());
+
+    // An existing file opens untouched, and is closed to other users: it holds passwords.
+    const QString old = m_dir.filePath(QStringLiteral("old.dat"));
+    const QByteArray bytes = SlotBytes::saved("Name", "\\\\srv\\share", 1);
+    QVERIFY(SlotBytes::writeFile(old, bytes));
+    QVERIFY(QFile::setPermissions(old, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+    RecordFile existing;
+    QVERIFY(existing.open(old));
+    QCOMPARE(SlotBytes::readFile(old), bytes);
+    QCOMPARE(modeOf(old), mode_t(0600));
+}
+
+void TestRecordFile::readsNeverWrittenAndPartialSlots()
+{
+    const QString path = m_dir.filePath(QStringLiteral("partial.dat"));
+    const QByteArray second = SlotBytes::saved("Second", "\\\\host\\two", 2, 'T', 'F', "H:", "bob");
+    QVERIFY(SlotBytes::writeFile(path, SlotBytes::saved("First", "\\\\host\\one", 1) + second.left(100)));
+
+    RecordFile file;
+    QVERIFY(file.open(path));
+    QCOMPARE(file.read(1)->RecordName, QStringLiteral("First"));
+    const DriveRecord partial = *file.read(2);
+    QCOMPARE(partial.RemoteName, QStringLiteral("\\\\host\\two"));
+    QCOMPARE(partial.UserName, QStringLiteral("bob"));
+    QVERIFY(partial.AutoConnect.isEmpty());
+    QCOMPARE(partial.RecordNumber, qint16(0));
+    QCOMPARE(file.read(3), DriveRecord());
+    QCOMPARE(file.read(RecordFile::LastSlot), DriveRecord());
+    QVERIFY(!file.read(0));
+    QVERIFY(!file.read(-5));
+}
+
+void TestRecordFile::writesWholeSlotsAndExtendsWithZeros()
+{
+    const QString path = m_dir.filePath(QStringLiteral("write.dat"));
+    QByteArray three;
+    for (qint16 slot = 1; slot <= 3; ++slot)
+        three += sample(slot).toSlot();
+    QVERIFY(SlotBytes::writeFile(path, three));
+
+    RecordFile file;
+    QVERIFY(file.open(path));
+    QVERIFY2(file.write(10, sample(10)), qPrintable(file.errorString()));
+    const QByteArray after = SlotBytes::readFile(path);
+    QCOMPARE(after.size(), 10 * 212);
+    QCOMPARE(after.left(3 * 212), three);
+    QCOMPARE(after.mid(3 * 212, 6 * 212), QByteArray(6 * 212, '\0'));
+    QCOMPARE(after.mid(9 * 212), sample(10).toSlot());
+    // The same handle sees what it wrote.
+    QCOMPARE(*file.read(10), sample(10));
+    QCOMPARE(file.read(5), DriveRecord());
+
+    // Overwriting in place keeps the length and the neighbours.
+    QVERIFY(file.write(2, sample(7)));
+    QCOMPARE(SlotBytes::readFile(path).size(), 10 * 212);
+    QCOMPARE(*file.read(2), sample(7));
+    QCOMPARE(*file.read(3), sample(3));
+
+    // The last slot there can be is written at its offset, far past the end.
+    QVERIFY(file.write(RecordFile::LastSlot, sample(1)));
+    QCOMPARE(QFileInfo(path).size(), qint64(RecordFile::LastSlot) * 212);
+    QCOMPARE(*file.read(RecordFile::LastSlot), sample(1));
+}
+
+void TestRecordFile::failedWriteLeavesFileAsItWas()
+{
+    const QString path = m_dir.filePath(QStringLiteral("limit.dat"));
+    QVERIFY(SlotBytes::writeFile(path, sample(1).toSlot() + sample(2).toSlot()));
+    const QByteArray before = SlotBytes::readFile(path);
+    RecordFile file;
+    QVERIFY(file.open(path));
+
+    // A file size limit makes the write stop part-way through the new slot, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = before.size() + 100;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool extended = file.write(3, sample(3));
+    const QString error = file.errorString();
+    const bool overwritten = file.write(1, sample(9));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(!extended);
+    QVERIFY2(error.contains(QStringLiteral("limit.dat")), qPrintable(error));
+    QVERIFY(overwritten); // a write inside the file needs no more room
+    QByteArray expected = before;
+    expected.replace(0, 212, sample(9).toSlot());
+    QCOMPARE(SlotBytes::readFile(path), expected);
+    QCOMPARE(file.read(3), DriveRecord());
+}
+
+void TestRecordFile::refusesSpecialFilesAndDanglingLinks()
+{
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo.dat"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    RecordFile file;
+    // Opening must not wait for a writer to appear at the other end.
+    QVERIFY(!file.open(fifo));
+    QVERIFY(file.errorString().contains(QStringLiteral("not a regular file")));
+    QVERIFY(!file.isOpen());
+
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.dat")));
+    QVERIFY(!file.open(m_dir.filePath(QStringLiteral("folder.dat"))));
+    QVERIFY(!file.errorString().isEmpty());
+    QVERIFY(!file.write(1, sample(1)));
+
+    // A link is followed to an existing file, but never to create a file where it points.
+    const QString target = m_dir.filePath(QStringLiteral("elsewhere.dat"));
+    const QString link = m_dir.filePath(QStringLiteral("link.dat"));
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(!file.open(link));
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(SlotBytes::writeFile(target, sample(4).toSlot()));
+    QVERIFY(file.open(link));
+    QCOMPARE(*file.read(1), sample(4));
+}
+
+QTEST_GUILESS_MAIN(TestRecordFile)
+#include "tst_recordfile.moc"
