@@ -1,0 +1,60 @@
+// Where the record file lives on Linux.
+#include "DataFolder.h"
+
+#include "records/RecordFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString accountHome()
+{
+    const passwd* account = ::getpwuid(::getuid());
+    return account && account->pw_dir ? QFile::decodeName(account->pw_dir) : QDir::rootPath();
+}
+
+} // namespace
+
+namespace DataFolder {
+
+QString choose(const QProcessEnvironment& environment, const QString& programFolder)
+{
+    if (const QString folder = environment.value(QStringLiteral("SHAREMOUNT_DATA_DIR")); !folder.isEmpty())
+        return folder;
+    if (findRecordFileName(programFolder) == QLatin1String(RecordFile::FileName))
+        return programFolder;
+    // An XDG_DATA_HOME or HOME that is empty or relative is ignored, as if unset.
+    QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
+    if (!QDir::isAbsolutePath(dataHome)) {
+        QString home = environment.value(QStringLiteral("HOME"));
+        if (!QDir::isAbsolutePath(home))
+            home = accountHome();
+        dataHome = home + QStringLiteral("/.local/share");
+    }
+    return dataHome + QStringLiteral("/ShareMount");
+}
+
+bool create(const QString& folder, QString* error)
+{
+    QString path;
+    for (const QString& part : QDir(folder).absolutePath().split(u'/', Qt::SkipEmptyParts)) {
+        path += u'/' + part;
+        if (QFileInfo(path).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0) {
+            *error
+                = QStringLiteral("Cannot create the folder %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace DataFolder
