@@ -1,0 +1,64 @@
+// drvmap: keeps saved network-share mappings and connects them to drive letters.
+#include "Launch.h"
+#include "platform/ConsoleMessageBoxes.h"
+#include "platform/DataFolder.h"
+#include "platform/WidgetMessageBoxes.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    const QStringList arguments = Launch::arguments(argc, argv);
+    const bool unattended = Launch::isUnattended(arguments);
+    const Launch::DisplayChoice display = Launch::chooseDisplay(unattended, QProcessEnvironment::systemEnvironment());
+    if (!display.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(display.error));
+        return 2;
+    }
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
+
+    QApplication app(argc, argv);
+    // The choice was for this program: programs it starts pick their own display.
+    if (!display.platform.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM");
+    QApplication::setApplicationName(QStringLiteral("ShareMount"));
+    QApplication::setApplicationVersion(QStringLiteral(SHAREMOUNT_VERSION));
+    // The program ends only through its own exits, never because its last visible window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const bool headless = Launch::isHeadless(QApplication::platformName());
+    if (headless && !unattended) {
+        const QString reason = QStringLiteral("the %1 platform").arg(QApplication::platformName());
+        std::fprintf(stderr, "%s\n", qPrintable(Launch::noDisplayError(reason)));
+        return 2;
+    }
+    std::unique_ptr<MessageBoxes> messages;
+    if (headless) {
+        messages = std::make_unique<ConsoleMessageBoxes>();
+        // The notification-area icon has no tray to sit in here; Qt's complaint about that is noise in a
+        // log-on script's output.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
+    } else {
+        messages = std::make_unique<WidgetMessageBoxes>();
+    }
+
+    frmMain window(
+        {*messages, DataFolder::choose(QProcessEnvironment::systemEnvironment(), QApplication::applicationDirPath())},
+        arguments);
+    QObject::connect(&window, &frmMain::ended, &app, [](int status) { QApplication::exit(status); });
+    switch (window.Form_Load()) {
+    case frmMain::Startup::Running:
+        return QApplication::exec();
+    case frmMain::Startup::Declined:
+        return 0;
+    case frmMain::Startup::Abandoned:
+        return 1;
+    }
+    return 1;
+}

@@ -1,0 +1,37 @@
+// The windows keep fixed layouts, drawn in twips for a small sans-serif face.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+// 15 twips make a pixel at 96 dpi; Qt scales those pixels with the screen.
+constexpr int twips(int value)
+{
+    return (value + 7) / 15;
+}
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+// Texts must fit the fixed layouts: an 8-point face with Arial's metrics where there is one.
+inline QFont layoutFont()
+{
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed")});
+    font.setPointSize(8);
+    return font;
+}
+
+// Names a control, puts it at its place and gives it its tooltip.
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, QRect geometry, const QString& toolTip = {})
+{
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    widget->setToolTip(toolTip);
+    return widget;
+}

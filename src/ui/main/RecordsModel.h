@@ -1,0 +1,29 @@
+// The rows of the Records pane. A model rather than items: the pane may hold 32,767 rows.
+#pragma once
+
+#include "records/RecordList.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+class RecordsModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    // The row's key, "Key" and its slot number.
+    static constexpr int KeyRole = Qt::UserRole;
+
+    explicit RecordsModel(QIcon rowIcon, QObject* parent = nullptr);
+
+    void setRows(QList<RecordRow> rows);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QList<RecordRow> m_rows;
+    QIcon m_rowIcon;
+};
