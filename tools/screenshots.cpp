@@ -1,0 +1,76 @@
+// Renders every window of the program offscreen to PNG files, so they can be looked at without a display.
+#include "platform/ConsoleMessageBoxes.h"
+#include "records/Crypt.h"
+#include "records/RecordFile.h"
+#include "ui/editor/frmEdit.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+DriveRecord sample(qint16 slot, const char* name, const char* remote, const char* drive, bool autoConnect)
+{
+    DriveRecord record;
+    record.RecordName = QString::fromLatin1(name);
+    record.RemoteName = QString::fromLatin1(remote);
+    record.UserName = QStringLiteral("alice");
+    record.Password = Crypt::EncryptPassword(QStringLiteral("secret"));
+    record.AutoConnect = QString::fromLatin1(autoConnect ? "T" : "F");
+    record.AutoMap = QString::fromLatin1(*drive ? "F" : "T");
+    record.LocalDrive = QString::fromLatin1(drive);
+    record.PromptPassword = QStringLiteral("F");
+    record.RecordNumber = slot;
+    return record;
+}
+
+bool save(QWidget& window, const QDir& folder, const QString& name)
+{
+    const QString path = folder.filePath(name + QStringLiteral(".png"));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screenshots <folder>\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(out.path())) {
+        std::fprintf(stderr, "screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    QTemporaryDir data;
+    {
+        RecordFile file;
+        if (!file.open(data.filePath(QString::fromLatin1(RecordFile::FileName))))
+            return 1;
+        file.write(1, sample(1, "Office", "\\\\fileserver\\projects", "P:", true));
+        file.write(2, sample(2, "Home", "\\\\nas\\media", "", true));
+        file.write(3, sample(3, "Backup", "\\\\192.168.1.20\\backup", "X:", false));
+    }
+    ConsoleMessageBoxes messages;
+    frmMain main({messages, data.path()}, {});
+    if (main.Form_Load() != frmMain::Startup::Running)
+        return 1;
+    main.editor().show();
+    const bool saved
+        = save(main, out, QStringLiteral("frmMain")) && save(main.editor(), out, QStringLiteral("frmEdit"));
+    return saved ? 0 : 1;
+}
