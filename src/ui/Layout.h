@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QString>
 
@@ -24,6 +25,12 @@ inline QFont layoutFont()
         {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans Condensed")});
     font.setPointSize(8);
     return font;
+}
+
+// One of the program's SVG images, by its file name without the extension.
+inline QIcon artwork(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
 }
 
 // Names a control, puts it at its place and gives it its tooltip.

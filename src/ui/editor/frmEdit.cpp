@@ -32,7 +32,7 @@ frmEdit::frmEdit(RecordFile& file, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmEdit"));
     setWindowTitle(QStringLiteral("Edit Records"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    setWindowIcon(artwork("app"));
     setFont(layoutFont());
     setFixedSize(twips(6870), twips(3630));
 

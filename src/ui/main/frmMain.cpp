@@ -22,11 +22,6 @@
 
 namespace {
 
-QIcon icon(const char* name)
-{
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
-
 QMenu* menu(QWidget* parent, const char* name, const QString& title)
 {
     auto* menu = new QMenu(title, parent);
@@ -49,7 +44,7 @@ void separator(QMenu* menu, const char* name)
 QLabel* light(QWidget* parent, const char* name, const char* image, int left, const QString& toolTip = {})
 {
     auto* label = place(new QLabel(parent), name, twipsRect(left, 4560, 255, 255), toolTip);
-    label->setPixmap(icon(image).pixmap(13, 13));
+    label->setPixmap(artwork(image).pixmap(13, 13));
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -84,7 +79,7 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("ShareMount"));
-    setWindowIcon(icon("app"));
+    setWindowIcon(artwork("app"));
     setFont(layoutFont());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -104,7 +99,7 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     Timer->setInterval(1000);
     connect(Timer, &QTimer::timeout, this, &frmMain::Timer_Timer);
 
-    m_trayIcon = new QSystemTrayIcon(icon("app"), this);
+    m_trayIcon = new QSystemTrayIcon(artwork("app"), this);
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
 
     adjustSize();
@@ -118,7 +113,7 @@ void frmMain::buildToolbar(QWidget* client)
     tlbMain->setMovable(false);
     tlbMain->setFloatable(false);
     const auto button = [this](const char* key, const char* image, const QString& toolTip) {
-        QAction* action = tlbMain->addAction(icon(image), QString());
+        QAction* action = tlbMain->addAction(artwork(image), QString());
         action->setObjectName(QLatin1String(key));
         action->setData(QLatin1String(key));
         action->setToolTip(toolTip);
@@ -139,7 +134,7 @@ void frmMain::buildToolbar(QWidget* client)
 
     // The logo stays out of the tab order; its right edge lines up with the Connected Drives frame.
     Command1 = place(new QToolButton(client), "Command1", twipsRect(6840, 0, 1935, 375), QStringLiteral("Click me!"));
-    Command1->setIcon(icon("logo"));
+    Command1->setIcon(artwork("logo"));
     Command1->setIconSize(QSize(116, 23));
     Command1->setAutoRaise(true);
     Command1->setFocusPolicy(Qt::NoFocus);
@@ -150,7 +145,7 @@ void frmMain::buildPanes(QWidget* client)
     Frame1 = place(new QGroupBox(QStringLiteral("Records"), client), "Frame1", twipsRect(120, 480, 4455, 3975));
     lsvRecords = place(new QTreeView(Frame1), "lsvRecords", twipsRect(120, 240, 4215, 3615),
                        QStringLiteral("List of saved records"));
-    m_records = new RecordsModel(icon("row-record"), this);
+    m_records = new RecordsModel(artwork("row-record"), this);
     lsvRecords->setModel(m_records);
     configurePane(lsvRecords);
     setColumnWidths(lsvRecords, {750, 1500, 250, 200});
