@@ -1,6 +1,7 @@
 // Times filling the Records pane from record files of 1,000 and 32,767 saved slots.
 #include "platform/ConsoleMessageBoxes.h"
 #include "records/RecordList.h"
+#include "support/FakeWnet.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ConsoleMessageBoxes messages;
+    FakeWnet wnet;
     constexpr int Runs = 11;
 
     std::printf("%-8s %14s %14s %8s\n", "slots", "listing (ms)", "UpdateRecords", "rows");
@@ -58,7 +60,7 @@ int main(int argc, char** argv)
             return 1;
         file.close();
 
-        frmMain window({messages, folder.path()}, {});
+        frmMain window({messages, wnet, folder.path()}, {});
         if (window.Form_Load() != frmMain::Startup::Running)
             return 1;
         RecordFile records;

@@ -1,5 +1,6 @@
 // The main window: start-up on the record file, the command line, the ways out, the layout and the
 // Records pane.
+#include "support/FakeWnet.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/SlotBytes.h"
 #include "ui/Layout.h"
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_folder;
     ScriptedMessageBoxes m_messages;
+    FakeWnet m_wnet;
     std::unique_ptr<frmMain> m_window;
 };
 
@@ -70,7 +72,7 @@ void TestFrmMain::cleanup()
 
 frmMain& TestFrmMain::window(const QStringList& arguments)
 {
-    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, m_folder}, arguments);
+    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, m_wnet, m_folder}, arguments);
     return *m_window;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/ConsoleMessageBoxes.h"
 #include "records/Crypt.h"
 #include "records/RecordFile.h"
+#include "support/FakeWnet.h"
 #include "ui/editor/frmEdit.h"
 #include "ui/main/frmMain.h"
 
@@ -66,7 +67,8 @@ int main(int argc, char** argv)
         file.write(3, sample(3, "Backup", "\\\\192.168.1.20\\backup", "X:", false));
     }
     ConsoleMessageBoxes messages;
-    frmMain main({messages, data.path()}, {});
+    FakeWnet wnet;
+    frmMain main({messages, wnet, data.path()}, {});
     if (main.Form_Load() != frmMain::Startup::Running)
         return 1;
     main.editor().show();

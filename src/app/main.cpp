@@ -2,6 +2,7 @@
 #include "Launch.h"
 #include "platform/ConsoleMessageBoxes.h"
 #include "platform/DataFolder.h"
+#include "platform/LinuxWnet.h"
 #include "platform/WidgetMessageBoxes.h"
 #include "ui/main/frmMain.h"
 
@@ -48,9 +49,9 @@ int main(int argc, char** argv)
         messages = std::make_unique<WidgetMessageBoxes>();
     }
 
-    frmMain window(
-        {*messages, DataFolder::choose(QProcessEnvironment::systemEnvironment(), QApplication::applicationDirPath())},
-        arguments);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    LinuxWnet wnet(LinuxWnet::settingsFrom(environment));
+    frmMain window({*messages, wnet, DataFolder::choose(environment, QApplication::applicationDirPath())}, arguments);
     QObject::connect(&window, &frmMain::ended, &app, [](int status) { QApplication::exit(status); });
     switch (window.Form_Load()) {
     case frmMain::Startup::Running:

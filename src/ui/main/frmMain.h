@@ -20,6 +20,7 @@ class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class RecordsModel;
+class Wnet;
 class frmEdit;
 
 class frmMain : public QMainWindow
@@ -30,6 +31,7 @@ public:
     struct Services
     {
         MessageBoxes& messages;
+        Wnet& wnet; // adds, cancels and names the drive connections
         QString dataFolder; // where the record file is looked for and created
     };
 

@@ -1,0 +1,207 @@
+#include "platform/LinuxWnet.h"
+
+#include "platform/DataFolder.h"
+#include "platform/MountTable.h"
+#include "platform/RcloneMount.h"
+#include "platform/SmbProbe.h"
+#include "platform/SmbShare.h"
+#include "platform/Subprocess.h"
+#include "platform/Unmount.h"
+
+#include <QDebug>
+#include <QDir>
+
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The drive letter of "F:" (withRoot false) or of "F:" and "F:\" (withRoot true), in upper case.
+std::optional<QChar> driveLetter(const QString& name, bool withRoot)
+{
+    const bool shape = (name.size() == 2 || (withRoot && name.size() == 3 && name[2] == u'\\')) && name[1] == u':';
+    if (!shape)
+        return std::nullopt;
+    const char16_t letter = QChar::toUpper(name[0].unicode());
+    if (letter < u'A' || letter > u'Z')
+        return std::nullopt;
+    return QChar(letter);
+}
+
+bool isEmptyFolder(const QByteArray& path)
+{
+    DIR* folder = opendir(path.constData());
+    if (!folder)
+        return false;
+    bool empty = true;
+    while (const dirent* entry = readdir(folder)) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    }
+    closedir(folder);
+    return empty;
+}
+
+QString localUserName()
+{
+    const passwd* user = getpwuid(getuid());
+    return user ? QString::fromLocal8Bit(user->pw_name) : QString();
+}
+
+} // namespace
+
+LinuxWnet::Settings LinuxWnet::settingsFrom(const QProcessEnvironment& environment)
+{
+    Settings settings;
+    settings.environment = environment;
+    QString drives = environment.value(QStringLiteral("SHAREMOUNT_DRIVES"));
+    if (drives.isEmpty()) {
+        const QString home = environment.value(QStringLiteral("HOME"));
+        drives = (home.startsWith(u'/') ? home : QDir::homePath()) + QStringLiteral("/Drives");
+    }
+    settings.drivesFolder = QDir::cleanPath(QDir::current().absoluteFilePath(drives));
+    bool valid = false;
+    const uint port = environment.value(QStringLiteral("SHAREMOUNT_SMB_PORT")).toUInt(&valid);
+    if (valid && port > 0 && port <= 65535)
+        settings.smbPort = quint16(port);
+    return settings;
+}
+
+LinuxWnet::LinuxWnet(Settings settings)
+    : m_settings(std::move(settings))
+{ }
+
+// Mounts outlive the program; their rclone processes are only left unwatched.
+LinuxWnet::~LinuxWnet() = default;
+
+std::optional<QString> LinuxWnet::letterFolder(QChar letter) const
+{
+    char resolved[PATH_MAX];
+    if (!realpath(m_settings.drivesFolder.toLocal8Bit().constData(), resolved))
+        return std::nullopt;
+    return QString::fromLocal8Bit(resolved) + u'/' + letter;
+}
+
+qint32 LinuxWnet::GetDriveTypeA(const QString& rootPathName)
+{
+    const std::optional<QChar> letter = driveLetter(rootPathName, true);
+    const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
+    if (!folder)
+        return DRIVE_NO_ROOT_DIR;
+    // The mount table first: a mount point is never looked into, so a dead server cannot hold up the answer.
+    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath);
+    if (const Mount* mount = MountTable::find(mounts, *folder))
+        return MountTable::isNetworkFileSystem(mount->fileSystemType) ? DRIVE_REMOTE : DRIVE_FIXED;
+    const QByteArray path = folder->toLocal8Bit();
+    struct stat status;
+    if (lstat(path.constData(), &status) != 0)
+        return errno == ENOENT ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
+    return S_ISDIR(status.st_mode) && isEmptyFolder(path) ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
+}
+
+qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length)
+{
+    const std::optional<QChar> letter = driveLetter(localName, false);
+    if (!letter)
+        return ERROR_BAD_DEVICE;
+    const std::optional<QString> folder = letterFolder(*letter);
+    const QList<Mount> mounts = folder ? MountTable::read(m_settings.mountInfoPath) : QList<Mount>();
+    const Mount* mount = folder ? MountTable::find(mounts, *folder) : nullptr;
+    if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
+        return ERROR_NOT_CONNECTED;
+    const QString name = remoteNameFromSource(mount->source);
+    // Room for the terminating NUL of the caller's buffer.
+    if (quint32(name.size()) >= length) {
+        length = quint32(name.size()) + 1;
+        return ERROR_MORE_DATA;
+    }
+    remoteName = name;
+    return NO_ERROR;
+}
+
+QString LinuxWnet::providerProblem() const
+{
+    if (Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment).isEmpty())
+        return QStringLiteral("rclone is missing: install the rclone package");
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+        return QStringLiteral("/dev/fuse is missing or not usable by this user: install fuse3");
+    if (getuid() != 0 && Subprocess::findProgram(QStringLiteral("fusermount3"), m_settings.environment).isEmpty())
+        return QStringLiteral("fusermount3 is missing: install fuse3");
+    return {};
+}
+
+qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
+                                      qint32)
+{
+    reapEndedMounts();
+    const std::optional<QChar> letter = driveLetter(resource.lpLocalName, false);
+    if (!letter)
+        return ERROR_BAD_DEVICE;
+    if (GetDriveTypeA(resource.lpLocalName) != DRIVE_NO_ROOT_DIR)
+        return ERROR_ALREADY_ASSIGNED;
+    const std::optional<SmbShare> share = SmbShare::fromRemoteName(resource.lpRemoteName);
+    if (!share)
+        return ERROR_BAD_NET_NAME;
+    if (const QString problem = providerProblem(); !problem.isEmpty()) {
+        qWarning().noquote() << "sharemount:" << problem;
+        return ERROR_BAD_PROVIDER;
+    }
+    const SmbUser user = SmbUser::fromUserName(userName);
+    const SmbLogon logon {user.domain, user.user.isEmpty() ? localUserName() : user.user, password};
+    if (const qint32 refused = SmbProbe::check(*share, logon, m_settings.smbPort, m_settings.limit))
+        return refused;
+
+    // The drives folder shows the contents of the user's shares: private to its owner.
+    QString error;
+    const QString letterPath = m_settings.drivesFolder + u'/' + *letter;
+    if (!DataFolder::create(letterPath, &error)) {
+        qWarning().noquote() << "sharemount: cannot create the drive's folder" << letterPath << error;
+        return ERROR_BAD_DEVICE;
+    }
+    const QString mountPoint = *letterFolder(*letter);
+    const RcloneMount::Outcome outcome = RcloneMount::mount({
+        Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment),
+        *share,
+        logon,
+        m_settings.smbPort,
+        mountPoint,
+        m_settings.mountInfoPath,
+        m_settings.environment,
+        m_settings.limit,
+    });
+    if (outcome.result != NO_ERROR) {
+        rmdir(QFile::encodeName(mountPoint).constData());
+        return outcome.result;
+    }
+    m_mountProcesses.append(outcome.process);
+    return NO_ERROR;
+}
+
+qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force)
+{
+    reapEndedMounts();
+    const std::optional<QChar> letter = driveLetter(name, false);
+    const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
+    if (!folder)
+        return ERROR_NOT_CONNECTED;
+    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath);
+    const Mount* mount = MountTable::find(mounts, *folder);
+    if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
+        return ERROR_NOT_CONNECTED;
+    const qint32 result = Unmount::unmount(*mount, force, m_settings.environment, m_settings.limit);
+    // The letter's folder goes with the drive; a folder that still holds something stays.
+    if (result == NO_ERROR)
+        rmdir(QFile::encodeName(*folder).constData());
+    return result;
+}
+
+void LinuxWnet::reapEndedMounts()
+{
+    m_mountProcesses.removeIf([](pid_t process) { return Subprocess::reapChild(process); });
+}

@@ -1,0 +1,49 @@
+// The networking layer on Linux: drive letters are folders in the drives folder, a connected drive is an SMB
+// share mounted on its letter's folder with rclone through FUSE.
+#pragma once
+
+#include "net/Wnet.h"
+
+#include <QList>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <sys/types.h>
+
+class LinuxWnet : public Wnet
+{
+public:
+    struct Settings
+    {
+        QString drivesFolder; // letter F is drivesFolder/F
+        quint16 smbPort = 445;
+        QString mountInfoPath = QStringLiteral("/proc/self/mountinfo");
+        QProcessEnvironment environment; // for the programs the layer starts, and where it finds them
+        std::chrono::milliseconds limit {10000}; // the longest wait for a server or a mount
+    };
+
+    // SHAREMOUNT_DRIVES (default ~/Drives) and SHAREMOUNT_SMB_PORT (default 445) of environment.
+    static Settings settingsFrom(const QProcessEnvironment& environment);
+
+    explicit LinuxWnet(Settings settings);
+    ~LinuxWnet() override;
+    Q_DISABLE_COPY_MOVE(LinuxWnet)
+
+    qint32 WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
+                               qint32 flags) override;
+    qint32 WNetCancelConnection2A(const QString& name, qint32 flags, bool force) override;
+    qint32 WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length) override;
+    qint32 GetDriveTypeA(const QString& rootPathName) override;
+
+private:
+    // The folder of drive letter, with the drives folder's links resolved as the mount table has them; nothing
+    // while the drives folder does not exist.
+    std::optional<QString> letterFolder(QChar letter) const;
+    QString providerProblem() const;
+    void reapEndedMounts();
+
+    Settings m_settings;
+    QList<pid_t> m_mountProcesses;
+};

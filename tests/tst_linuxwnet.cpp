@@ -1,0 +1,367 @@
+// The Linux networking layer against a real Samba server on loopback, through real FUSE mounts.
+#include "net/GetError.h"
+#include "platform/LinuxWnet.h"
+#include "platform/MountTable.h"
+#include "support/SambaTestbed.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+NETRESOURCE resource(const QString& localName, const QString& remoteName)
+{
+    NETRESOURCE net;
+    net.lpLocalName = localName;
+    net.lpRemoteName = remoteName;
+    return net;
+}
+
+QString remote(const QString& share)
+{
+    return QStringLiteral("\\\\127.0.0.1\\") + share;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every process's command line and every file under folder that others may read, searched for text.
+QStringList placesHolding(const QByteArray& text, const QString& folder)
+{
+    QStringList found;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (pid.toInt() > 0 && readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains(text))
+            found << QStringLiteral("/proc/%1/cmdline").arg(pid);
+    }
+    QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        struct stat status;
+        if (lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IROTH)
+            && readAll(path).contains(text))
+            found << path;
+    }
+    return found;
+}
+
+} // namespace
+
+class TestLinuxWnet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void connectsAndCarriesFiles();
+    void refusesWithTheCodeThatSaysWhy_data();
+    void refusesWithTheCodeThatSaysWhy();
+    void tellsFreeLettersFromTakenOnes();
+    void asksBeforeDroppingABusyDrive();
+    void namesAndDropsMountsMadeElsewhere();
+    void takesTheRemoteNameLiterally();
+    void answersPromptlyWhenTheServerDies();
+    void reportsAMissingProvider();
+
+private:
+    LinuxWnet::Settings settings(quint16 port) const;
+    QString letterFolder(char letter) const { return m_drives.filePath(QString(QLatin1Char(letter))); }
+
+    SambaTestbed m_samba;
+    QTemporaryDir m_drives;
+    std::unique_ptr<LinuxWnet> m_wnet;
+};
+
+LinuxWnet::Settings TestLinuxWnet::settings(quint16 port) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), m_drives.path());
+    environment.insert(QStringLiteral("SHAREMOUNT_SMB_PORT"), QString::number(port));
+    return LinuxWnet::settingsFrom(environment);
+}
+
+void TestLinuxWnet::initTestCase()
+{
+    m_samba = SambaTestbed::at(qEnvironmentVariable("SAMBA_FIXTURE_DIR"));
+    QVERIFY2(m_samba.isRunning(), "the Samba fixture is not running");
+    QVERIFY(m_drives.isValid());
+    m_wnet = std::make_unique<LinuxWnet>(settings(m_samba.port()));
+}
+
+// A failed test must not leave a drive behind for the next one.
+void TestLinuxWnet::cleanup()
+{
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        m_wnet->WNetCancelConnection2A(QStringLiteral("%1:").arg(QLatin1Char(letter)), Wnet::CONNECT_UPDATE_PROFILE,
+                                       true);
+}
+
+void TestLinuxWnet::connectsAndCarriesFiles()
+{
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_NO_ROOT_DIR);
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("F:"), remote(QStringLiteral("sharea"))),
+                                         m_samba.password('a'), m_samba.user('a'), 0),
+             NO_ERROR);
+
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_REMOTE);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("f:\\")), DRIVE_REMOTE);
+    QString name;
+    quint32 length = Wnet::RemoteNameBufferLength;
+    QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("F:"), name, length), NO_ERROR);
+    QCOMPARE(name, remote(QStringLiteral("sharea")));
+
+    // Written through the drive, the file lands on the server; written on the server, it shows on the drive.
+    QVERIFY(writeAll(letterFolder('F') + QStringLiteral("/report.txt"), "written through the drive"));
+    QTRY_COMPARE(readAll(m_samba.shareFolder('a') + QStringLiteral("/report.txt")),
+                 QByteArray("written through the drive"));
+    QVERIFY(writeAll(m_samba.shareFolder('a') + QStringLiteral("/notes.txt"), "written on the server"));
+    QTRY_COMPARE(readAll(letterFolder('F') + QStringLiteral("/notes.txt")), QByteArray("written on the server"));
+
+    // The password is in no command line and in no file that others may read.
+    const QByteArray password = m_samba.password('a').toUtf8();
+    QCOMPARE(placesHolding(password, QDir::homePath()), QStringList());
+    QCOMPARE(placesHolding(password, m_drives.path()), QStringList());
+    struct stat status;
+    QCOMPARE(stat(QFile::encodeName(m_drives.path()).constData(), &status), 0);
+
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_NO_ROOT_DIR);
+    QVERIFY(!QFileInfo::exists(letterFolder('F')));
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false),
+             ERROR_NOT_CONNECTED);
+    QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("F:"), name, length), ERROR_NOT_CONNECTED);
+}
+
+void TestLinuxWnet::refusesWithTheCodeThatSaysWhy_data()
+{
+    QTest::addColumn<QString>("localName");
+    QTest::addColumn<QString>("remoteName");
+    QTest::addColumn<char>("user");
+    QTest::addColumn<bool>("rightPassword");
+    QTest::addColumn<int>("expected");
+
+    const QString sharea = remote(QStringLiteral("sharea"));
+    QTest::newRow("wrong password") << "G:" << sharea << 'a' << false << int(ERROR_INVALID_PASSWORD);
+    QTest::newRow("another user's share")
+        << "G:" << remote(QStringLiteral("shareb")) << 'a' << true << int(ERROR_ACCESS_DENIED);
+    QTest::newRow("disabled account") << "G:" << sharea << 'c' << true << int(ERROR_ACCOUNT_DISABLED);
+    QTest::newRow("no such share") << "G:" << remote(QStringLiteral("nosuch")) << 'a' << true
+                                   << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("no such folder") << "G:" << sharea + QStringLiteral("\\missing") << 'a' << true
+                                    << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("no such host") << "G:" << QStringLiteral("\\\\no-such-host.invalid\\sharea") << 'a' << true
+                                  << int(ERROR_BAD_NETPATH);
+    QTest::newRow("forward slashes") << "G:" << QStringLiteral("//127.0.0.1/sharea") << 'a' << true
+                                     << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("no share") << "G:" << QStringLiteral("\\\\127.0.0.1") << 'a' << true << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("out of the share") << "G:" << sharea + QStringLiteral("\\..\\..\\shareb") << 'a' << true
+                                      << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("option as server") << "G:" << QStringLiteral("\\\\-o\\sharea") << 'a' << true
+                                      << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("no colon") << "G" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
+    QTest::newRow("root path") << "G:\\" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
+    QTest::newRow("after Z") << "[:" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
+    QTest::newRow("empty") << "" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
+}
+
+void TestLinuxWnet::refusesWithTheCodeThatSaysWhy()
+{
+    QFETCH(QString, localName);
+    QFETCH(QString, remoteName);
+    QFETCH(char, user);
+    QFETCH(bool, rightPassword);
+    QFETCH(int, expected);
+
+    const QString password = rightPassword ? m_samba.password(user) : QStringLiteral("not the password");
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(localName, remoteName), password, m_samba.user(user), 0), expected);
+    // Nothing is left behind: the letter is still free and has no folder.
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("G:\\")), DRIVE_NO_ROOT_DIR);
+    QVERIFY(!QFileInfo::exists(letterFolder('G')));
+}
+
+void TestLinuxWnet::tellsFreeLettersFromTakenOnes()
+{
+    // A refused port, then the letters by what sits in their folders.
+    LinuxWnet closed(settings(1));
+    QCOMPARE(closed.WNetAddConnection2A(resource(QStringLiteral("H:"), remote(QStringLiteral("sharea"))),
+                                        m_samba.password('a'), m_samba.user('a'), 0),
+             ERROR_BAD_NETPATH);
+
+    QVERIFY(QDir().mkpath(letterFolder('H')));
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("H:\\")), DRIVE_NO_ROOT_DIR);
+    QVERIFY(writeAll(letterFolder('I'), "a file where a folder would be"));
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("I:\\")), DRIVE_FIXED);
+    QVERIFY(QDir().mkpath(letterFolder('J')));
+    QVERIFY(writeAll(letterFolder('J') + QStringLiteral("/keep.txt"), "local files"));
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("J:\\")), DRIVE_FIXED);
+    QVERIFY(QFile::link(QDir::tempPath(), letterFolder('K')));
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("K:\\")), DRIVE_FIXED);
+    for (const char* name : {"J:", "j:", "K:", "I:"}) {
+        QCOMPARE(m_wnet->WNetAddConnection2A(resource(QString::fromLatin1(name), remote(QStringLiteral("sharea"))),
+                                             m_samba.password('a'), m_samba.user('a'), 0),
+                 ERROR_ALREADY_ASSIGNED);
+    }
+    QCOMPARE(readAll(letterFolder('J') + QStringLiteral("/keep.txt")), QByteArray("local files"));
+
+    // A local file system mounted on a letter is a local drive, and is not the layer's to drop.
+    QVERIFY(QDir().mkpath(letterFolder('L')));
+    QCOMPARE(QProcess::execute(
+                 QStringLiteral("mount"),
+                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("sharemount-test"), letterFolder('L')}),
+             0);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("L:\\")), DRIVE_FIXED);
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("L:"), Wnet::CONNECT_UPDATE_PROFILE, true),
+             ERROR_NOT_CONNECTED);
+    QCOMPARE(QProcess::execute(QStringLiteral("umount"), {letterFolder('L')}), 0);
+
+    // The letter an empty folder stands for connects.
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("h:"), remote(QStringLiteral("sharea"))),
+                                         m_samba.password('a'), m_samba.user('a'), 0),
+             NO_ERROR);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("H:\\")), DRIVE_REMOTE);
+    for (const char* name : {"", "H", "H:/", "[:\\", "@:\\", "HH:\\", "1:\\"})
+        QCOMPARE(m_wnet->GetDriveTypeA(QString::fromLatin1(name)), DRIVE_NO_ROOT_DIR);
+}
+
+void TestLinuxWnet::asksBeforeDroppingABusyDrive()
+{
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("M:"), remote(QStringLiteral("shareb"))),
+                                         m_samba.password('b'), m_samba.user('b'), 0),
+             NO_ERROR);
+    QFile open(letterFolder('M') + QStringLiteral("/open.txt"));
+    QVERIFY(open.open(QIODevice::WriteOnly));
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("M:"), Wnet::CONNECT_UPDATE_PROFILE, false),
+             ERROR_DEVICE_IN_USE);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("M:\\")), DRIVE_REMOTE);
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("M:"), Wnet::CONNECT_UPDATE_PROFILE, true), NO_ERROR);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("M:\\")), DRIVE_NO_ROOT_DIR);
+    QVERIFY(!QFileInfo::exists(letterFolder('M')));
+    open.close();
+}
+
+void TestLinuxWnet::namesAndDropsMountsMadeElsewhere()
+{
+    // Mounted by hand, as a user might: the layer lists, names and drops it like its own.
+    QVERIFY(QDir().mkpath(letterFolder('N')));
+    QProcess rclone;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("RCLONE_SMB_HOST"), QStringLiteral("127.0.0.1"));
+    environment.insert(QStringLiteral("RCLONE_SMB_PORT"), QString::number(m_samba.port()));
+    environment.insert(QStringLiteral("RCLONE_SMB_USER"), m_samba.user('b'));
+    QProcess obscure;
+    obscure.start(QStringLiteral("rclone"), {QStringLiteral("obscure"), QStringLiteral("-")});
+    obscure.write(m_samba.password('b').toUtf8());
+    obscure.closeWriteChannel();
+    QVERIFY(obscure.waitForFinished());
+    environment.insert(QStringLiteral("RCLONE_SMB_PASS"), QString::fromUtf8(obscure.readAllStandardOutput().trimmed()));
+    rclone.setProcessEnvironment(environment);
+    rclone.start(QStringLiteral("rclone"),
+                 {QStringLiteral("mount"), QStringLiteral(":smb:shareb"), letterFolder('N'),
+                  QStringLiteral("--devname"), QStringLiteral("//127.0.0.1/shareb"), QStringLiteral("--daemon")});
+    QVERIFY(rclone.waitForFinished(20000));
+    QCOMPARE(rclone.exitCode(), 0);
+
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("N:\\")), DRIVE_REMOTE);
+    QString name;
+    quint32 length = Wnet::RemoteNameBufferLength;
+    QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("n:"), name, length), NO_ERROR);
+    QCOMPARE(name, remote(QStringLiteral("shareb")));
+    // A buffer too small for the name is told the length it needs.
+    quint32 small = 5;
+    QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("N:"), name, small), ERROR_MORE_DATA);
+    QCOMPARE(small, quint32(remote(QStringLiteral("shareb")).size() + 1));
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("N:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("N:\\")), DRIVE_NO_ROOT_DIR);
+}
+
+void TestLinuxWnet::takesTheRemoteNameLiterally()
+{
+    // Commas, quotes, equals signs and spaces in a folder's name reach the server as they stand: none of them
+    // becomes an option of rclone or of the mount (",ro" would make the drive read-only).
+    const QString odd = QStringLiteral("odd, name 'y'=x,ro");
+    QVERIFY(QDir().mkpath(m_samba.shareFolder('a') + u'/' + odd));
+    QVERIFY(writeAll(m_samba.shareFolder('a') + u'/' + odd + QStringLiteral("/marker.txt"), "inside"));
+    QProcess::execute(QStringLiteral("chown"),
+                      {QStringLiteral("-R"), QStringLiteral("60001:60000"), m_samba.shareFolder('a')});
+    const QString remoteName = remote(QStringLiteral("sharea\\")) + odd;
+
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("O:"), remoteName), m_samba.password('a'),
+                                         m_samba.user('a'), 0),
+             NO_ERROR);
+    QCOMPARE(readAll(letterFolder('O') + QStringLiteral("/marker.txt")), QByteArray("inside"));
+    QVERIFY(writeAll(letterFolder('O') + QStringLiteral("/saved.txt"), "writable"));
+    QString name;
+    quint32 length = Wnet::RemoteNameBufferLength;
+    QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("O:"), name, length), NO_ERROR);
+    QCOMPARE(name, remoteName);
+
+    // Colons and double quotes cannot stand in SMB names: no such folder, whatever follows them.
+    for (const char* folder : {"\\x:y", "\\say \"hi\""}) {
+        QCOMPARE(
+            m_wnet->WNetAddConnection2A(
+                resource(QStringLiteral("P:"), remote(QStringLiteral("sharea")) + QString::fromLatin1(folder).mid(1)),
+                m_samba.password('a'), m_samba.user('a'), 0),
+            ERROR_BAD_NET_NAME);
+    }
+}
+
+void TestLinuxWnet::answersPromptlyWhenTheServerDies()
+{
+    QTemporaryDir dir;
+    // smbd serves the shares as their users, who must be able to reach them.
+    QVERIFY(QFile::setPermissions(
+        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const QString testbedDir = dir.filePath(QStringLiteral("samba"));
+    QVERIFY(SambaTestbed::run(QStringLiteral("start"), testbedDir));
+    const SambaTestbed doomed = SambaTestbed::at(testbedDir);
+    LinuxWnet wnet(settings(doomed.port()));
+    QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("P:"), remote(QStringLiteral("sharea"))),
+                                      doomed.password('a'), doomed.user('a'), 0),
+             NO_ERROR);
+    QVERIFY(SambaTestbed::run(QStringLiteral("stop"), testbedDir));
+
+    // Hanging would be the fault here, so each answer gets a generous bound, not a speed target.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("P:\\")), DRIVE_REMOTE);
+    QString name;
+    quint32 length = Wnet::RemoteNameBufferLength;
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("P:"), name, length), NO_ERROR);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QStringLiteral("listing took %1 ms").arg(clock.elapsed())));
+    clock.start();
+    QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("cancel took %1 ms").arg(clock.elapsed())));
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("P:\\")), DRIVE_NO_ROOT_DIR);
+}
+
+void TestLinuxWnet::reportsAMissingProvider()
+{
+    LinuxWnet::Settings noRclone = settings(m_samba.port());
+    noRclone.environment.insert(QStringLiteral("PATH"), m_drives.path());
+    LinuxWnet wnet(noRclone);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("rclone is missing")));
+    QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("Q:"), remote(QStringLiteral("sharea"))),
+                                      m_samba.password('a'), m_samba.user('a'), 0),
+             ERROR_BAD_PROVIDER);
+    QCOMPARE(GetErrorText(ERROR_BAD_PROVIDER), QStringLiteral("Bad Provider"));
+}
+
+QTEST_GUILESS_MAIN(TestLinuxWnet)
+#include "tst_linuxwnet.moc"
