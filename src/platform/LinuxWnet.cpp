@@ -60,12 +60,15 @@ LinuxWnet::Settings LinuxWnet::settingsFrom(const QProcessEnvironment& environme
 {
     Settings settings;
     settings.environment = environment;
+    const QString homeVariable = environment.value(QStringLiteral("HOME"));
+    const QString home = homeVariable.startsWith(u'/') ? homeVariable : QDir::homePath();
     QString drives = environment.value(QStringLiteral("SHAREMOUNT_DRIVES"));
-    if (drives.isEmpty()) {
-        const QString home = environment.value(QStringLiteral("HOME"));
-        drives = (home.startsWith(u'/') ? home : QDir::homePath()) + QStringLiteral("/Drives");
-    }
+    if (drives.isEmpty())
+        drives = home + QStringLiteral("/Drives");
     settings.drivesFolder = QDir::cleanPath(QDir::current().absoluteFilePath(drives));
+    const QString cache = environment.value(QStringLiteral("XDG_CACHE_HOME"));
+    settings.cacheFolder
+        = (cache.startsWith(u'/') ? cache : home + QStringLiteral("/.cache")) + QStringLiteral("/ShareMount");
     bool valid = false;
     const uint port = environment.value(QStringLiteral("SHAREMOUNT_SMB_PORT")).toUInt(&valid);
     if (valid && port > 0 && port <= 65535)
@@ -95,7 +98,7 @@ qint32 LinuxWnet::GetDriveTypeA(const QString& rootPathName)
     if (!folder)
         return DRIVE_NO_ROOT_DIR;
     // The mount table first: a mount point is never looked into, so a dead server cannot hold up the answer.
-    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath);
+    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath, *folder);
     if (const Mount* mount = MountTable::find(mounts, *folder))
         return MountTable::isNetworkFileSystem(mount->fileSystemType) ? DRIVE_REMOTE : DRIVE_FIXED;
     const QByteArray path = folder->toLocal8Bit();
@@ -111,7 +114,7 @@ qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteNa
     if (!letter)
         return ERROR_BAD_DEVICE;
     const std::optional<QString> folder = letterFolder(*letter);
-    const QList<Mount> mounts = folder ? MountTable::read(m_settings.mountInfoPath) : QList<Mount>();
+    const QList<Mount> mounts = folder ? MountTable::read(m_settings.mountInfoPath, *folder) : QList<Mount>();
     const Mount* mount = folder ? MountTable::find(mounts, *folder) : nullptr;
     if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
         return ERROR_NOT_CONNECTED;
@@ -171,6 +174,7 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
         logon,
         m_settings.smbPort,
         mountPoint,
+        m_settings.cacheFolder + QStringLiteral("/rclone-") + *letter,
         m_settings.mountInfoPath,
         m_settings.environment,
         m_settings.limit,
@@ -190,7 +194,7 @@ qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force
     const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
     if (!folder)
         return ERROR_NOT_CONNECTED;
-    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath);
+    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath, *folder);
     const Mount* mount = MountTable::find(mounts, *folder);
     if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
         return ERROR_NOT_CONNECTED;

@@ -18,19 +18,22 @@ public:
     struct Settings
     {
         QString drivesFolder; // letter F is drivesFolder/F
+        QString cacheFolder; // where rclone keeps the files being written, a folder for each letter
         quint16 smbPort = 445;
         QString mountInfoPath = QStringLiteral("/proc/self/mountinfo");
         QProcessEnvironment environment; // for the programs the layer starts, and where it finds them
         std::chrono::milliseconds limit {10000}; // the longest wait for a server or a mount
     };
 
-    // SHAREMOUNT_DRIVES (default ~/Drives) and SHAREMOUNT_SMB_PORT (default 445) of environment.
+    // SHAREMOUNT_DRIVES (default ~/Drives), SHAREMOUNT_SMB_PORT (default 445) and the XDG cache folder of
+    // environment.
     static Settings settingsFrom(const QProcessEnvironment& environment);
 
     explicit LinuxWnet(Settings settings);
     ~LinuxWnet() override;
     Q_DISABLE_COPY_MOVE(LinuxWnet)
 
+    // Linux remembers no connections for the next log-on, so the flags of the add and the cancel change nothing.
     qint32 WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
                                qint32 flags) override;
     qint32 WNetCancelConnection2A(const QString& name, qint32 flags, bool force) override;

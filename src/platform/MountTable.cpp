@@ -6,10 +6,10 @@
 namespace {
 
 // The kernel writes space, tab, newline and backslash in paths as a backslash and three octal digits.
-QString unescape(QByteArrayView field)
+QByteArray unescape(QByteArrayView field)
 {
     if (!field.contains('\\'))
-        return QString::fromUtf8(field);
+        return field.toByteArray();
     QByteArray out;
     out.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
@@ -22,48 +22,63 @@ QString unescape(QByteArrayView field)
             out.append(field[i]);
         }
     }
-    return QString::fromUtf8(out);
+    return out;
 }
 
 } // namespace
 
 namespace MountTable {
 
-QList<Mount> read(const QString& mountInfoPath)
+QList<Mount> read(const QString& mountInfoPath, const QString& within)
 {
     QFile file(mountInfoPath);
     // /proc files report no size: read them to their end in one go.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
-    return parse(file.readAll());
+    return parse(file.readAll(), within);
 }
 
-QList<Mount> parse(const QByteArray& mountInfo)
+QList<Mount> parse(const QByteArray& mountInfo, const QString& within)
 {
-    // A line: id parent major:minor root mount-point options [optional fields...] - type source super-options
+    // A line: id parent major:minor root mount-point options [optional fields...] - type source super-options.
+    // Only the mount point is unescaped for every line: a scan of all letters reads the table 25 times.
+    const QByteArray folder = within.toUtf8();
     QList<Mount> mounts;
-    QList<QByteArrayView> fields;
     const QByteArrayView table(mountInfo);
+    const auto field = [&table](qsizetype& at, qsizetype end) {
+        const qsizetype start = at;
+        qsizetype stop = table.indexOf(' ', start);
+        if (stop < 0 || stop > end)
+            stop = end;
+        at = stop + 1;
+        return table.sliced(start, stop - start);
+    };
     qsizetype lineStart = 0;
     while (lineStart < table.size()) {
         qsizetype lineEnd = table.indexOf('\n', lineStart);
         if (lineEnd < 0)
             lineEnd = table.size();
-        fields.clear();
-        qsizetype fieldStart = lineStart;
-        while (fieldStart < lineEnd) {
-            qsizetype fieldEnd = table.indexOf(' ', fieldStart);
-            if (fieldEnd < 0 || fieldEnd > lineEnd)
-                fieldEnd = lineEnd;
-            if (fieldEnd > fieldStart)
-                fields.append(table.sliced(fieldStart, fieldEnd - fieldStart));
-            fieldStart = fieldEnd + 1;
-        }
+        qsizetype at = lineStart;
         lineStart = lineEnd + 1;
-        const qsizetype separator = fields.indexOf(QByteArrayView("-"));
-        if (separator < 6 || separator + 2 >= fields.size())
+        for (int skipped = 0; skipped < 4 && at < lineEnd; ++skipped)
+            field(at, lineEnd);
+        if (at >= lineEnd)
             continue;
-        mounts.append({unescape(fields[4]), unescape(fields[separator + 1]), unescape(fields[separator + 2])});
+        const QByteArray mountPoint = unescape(field(at, lineEnd));
+        if (!folder.isEmpty()
+            && !(mountPoint.startsWith(folder)
+                 && (mountPoint.size() == folder.size() || mountPoint.at(folder.size()) == '/')))
+            continue;
+        qsizetype separator = table.indexOf(" - ", at - 1);
+        if (separator < 0 || separator >= lineEnd)
+            continue;
+        at = separator + 3;
+        const QByteArrayView type = field(at, lineEnd);
+        if (at > lineEnd)
+            continue;
+        const QByteArrayView source = field(at, lineEnd);
+        mounts.append(
+            {QString::fromUtf8(mountPoint), QString::fromUtf8(unescape(type)), QString::fromUtf8(unescape(source))});
     }
     return mounts;
 }

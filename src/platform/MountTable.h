@@ -15,9 +15,9 @@ struct Mount
 namespace MountTable {
 
 // The mounts listed in a mountinfo file, in the kernel's order (a later mount covers an earlier one on the same
-// point). An unreadable file gives an empty list.
-QList<Mount> read(const QString& mountInfoPath);
-QList<Mount> parse(const QByteArray& mountInfo);
+// point); with within, only those on that folder or below it. An unreadable file gives an empty list.
+QList<Mount> read(const QString& mountInfoPath, const QString& within = {});
+QList<Mount> parse(const QByteArray& mountInfo, const QString& within = {});
 
 // The mount that is visible at path, if any.
 const Mount* find(const QList<Mount>& mounts, const QString& path);

@@ -63,6 +63,12 @@ QStringList rcloneArguments(const RcloneMount::Request& request)
         request.mountPoint,
         QStringLiteral("--devname"),
         request.share.deviceName(),
+        // The share is named in full here; a configuration file of the user's has nothing to add, and an
+        // encrypted one would stop rclone at a password prompt.
+        QStringLiteral("--config"),
+        QString(),
+        QStringLiteral("--cache-dir"),
+        request.cacheFolder,
         // Programs that open a file for writing, or seek in one, need the local cache.
         QStringLiteral("--vfs-cache-mode"),
         QStringLiteral("writes"),
@@ -77,7 +83,7 @@ QStringList rcloneArguments(const RcloneMount::Request& request)
 
 bool isMounted(const QString& mountInfoPath, const QString& mountPoint)
 {
-    const QList<Mount> mounts = MountTable::read(mountInfoPath);
+    const QList<Mount> mounts = MountTable::read(mountInfoPath, mountPoint);
     const Mount* mount = MountTable::find(mounts, mountPoint);
     return mount && mount->fileSystemType == u"fuse.rclone";
 }

@@ -20,6 +20,7 @@ struct Request
     SmbLogon logon;
     quint16 port = 445;
     QString mountPoint;
+    QString cacheFolder; // the mount's own: two mounts of one share must not share a cache
     QString mountInfoPath;
     QProcessEnvironment environment;
     std::chrono::milliseconds limit {10000};

@@ -1,0 +1,226 @@
+// Times a connect-list-disconnect cycle through the networking layer against a private Samba server, next to
+// the floor it stands on (an smbclient session, a bare rclone mount) and to GVfs, the desktop's own way to the
+// same share. Also times a 25-letter drive-type scan over a mount table of 200 unrelated mounts.
+// Needs root (the Samba server) and what scripts/install-deps installs.
+#include "net/Wnet.h"
+#include "platform/LinuxWnet.h"
+#include "platform/MountTable.h"
+#include "platform/RcloneMount.h"
+#include "platform/SmbProbe.h"
+#include "platform/Subprocess.h"
+#include "support/SambaTestbed.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Runs = 15;
+
+double medianMs(QList<qint64> nanoseconds)
+{
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    return double(nanoseconds.at(nanoseconds.size() / 2)) / 1e6;
+}
+
+// The median of runs of step; a step that fails stops the benchmark.
+double time(int runs, const std::function<bool()>& step)
+{
+    QList<qint64> times;
+    QElapsedTimer clock;
+    for (int run = 0; run < runs; ++run) {
+        clock.start();
+        if (!step())
+            return -1;
+        times.append(clock.nsecsElapsed());
+    }
+    return medianMs(times);
+}
+
+bool run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+         const QByteArray& input = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+bool listable(const QString& folder)
+{
+    return QDir(folder).exists() && QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size() >= 0;
+}
+
+// A bare rclone mount, as the layer starts it, without the layer's checks: up, listed, down.
+bool bareMount(const SambaTestbed& samba, const QString& mountPoint)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("RCLONE_SMB_HOST"), QStringLiteral("127.0.0.1"));
+    environment.insert(QStringLiteral("RCLONE_SMB_PORT"), QString::number(samba.port()));
+    environment.insert(QStringLiteral("RCLONE_SMB_USER"), samba.user('a'));
+    environment.insert(QStringLiteral("RCLONE_SMB_PASS"),
+                       QString::fromLatin1(RcloneMount::obscure(samba.password('a'))));
+    const int table = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    Subprocess rclone;
+    QString error;
+    if (!rclone.start(Subprocess::findProgram(QStringLiteral("rclone"), environment),
+                      {QStringLiteral("mount"), QStringLiteral(":smb:sharea"), mountPoint,
+                       QStringLiteral("--vfs-cache-mode"), QStringLiteral("writes")},
+                      environment, true, &error)) {
+        close(table);
+        return false;
+    }
+    pollfd changed {table, POLLPRI, 0};
+    while (!MountTable::find(MountTable::read(QStringLiteral("/proc/self/mountinfo")), mountPoint))
+        poll(&changed, 1, 10000);
+    close(table);
+    const bool listed = listable(mountPoint);
+    const bool unmounted = run(QStringLiteral("fusermount3"), {QStringLiteral("-u"), mountPoint},
+                               QProcessEnvironment::systemEnvironment());
+    rclone.waitForExit(std::chrono::seconds(10));
+    return listed && unmounted;
+}
+
+// A D-Bus session of the benchmark's own, in which GVfs starts on demand.
+class DbusSession
+{
+public:
+    DbusSession()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine().trimmed());
+    }
+    ~DbusSession()
+    {
+        // gvfsd and its backends leave with the bus.
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+    QString address() const { return m_address; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir work;
+    QFile::setPermissions(work.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const QString testbedDir = work.filePath(QStringLiteral("samba"));
+    if (!SambaTestbed::run(QStringLiteral("start"), testbedDir))
+        return 1;
+    const SambaTestbed samba = SambaTestbed::at(testbedDir);
+    const QString drives = work.filePath(QStringLiteral("Drives"));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), drives);
+    environment.insert(QStringLiteral("SHAREMOUNT_SMB_PORT"), QString::number(samba.port()));
+    LinuxWnet wnet(LinuxWnet::settingsFrom(environment));
+    NETRESOURCE share;
+    share.lpLocalName = QStringLiteral("F:");
+    share.lpRemoteName = QStringLiteral("\\\\127.0.0.1\\sharea");
+
+    std::printf("median of %d runs, each against a Samba server on loopback\n\n", Runs);
+    std::printf("%-52s %10s\n", "cycle", "ms");
+    const double layer = time(Runs, [&] {
+        return wnet.WNetAddConnection2A(share, samba.password('a'), samba.user('a'), 0) == NO_ERROR
+            && listable(drives + QStringLiteral("/F"))
+            && wnet.WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false) == NO_ERROR;
+    });
+    std::printf("%-52s %10.1f\n", "layer: connect + list + disconnect", layer);
+
+    const SmbShare target = *SmbShare::fromRemoteName(share.lpRemoteName);
+    const SmbLogon logon {QString(), samba.user('a'), samba.password('a')};
+    const double probe = time(
+        Runs, [&] { return SmbProbe::check(target, logon, samba.port(), std::chrono::seconds(10)) == NO_ERROR; });
+    std::printf("%-52s %10.1f\n", "  of which the log-on and share check (in process)", probe);
+
+    // smbclient reads the password from a file of its owner's.
+    const QString credentials = work.filePath(QStringLiteral("credentials"));
+    QFile file(credentials);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    file.write(QStringLiteral("username = %1\npassword = %2\n").arg(samba.user('a'), samba.password('a')).toUtf8());
+    file.close();
+    const double smbclient = time(Runs, [&] {
+        return run(QStringLiteral("smbclient"),
+                   {QStringLiteral("//127.0.0.1/sharea"), QStringLiteral("-p"), QString::number(samba.port()),
+                    QStringLiteral("-A"), credentials, QStringLiteral("-c"), QStringLiteral("ls")},
+                   environment);
+    });
+    std::printf("%-52s %10.1f\n", "floor: smbclient session (log-on, share, ls)", smbclient);
+
+    const QString bare = work.filePath(QStringLiteral("bare"));
+    QDir().mkpath(bare);
+    const double mount = time(Runs, [&] { return bareMount(samba, bare); });
+    std::printf("%-52s %10.1f\n", "floor: bare rclone mount + list + fusermount3 -u", mount);
+    std::printf("%-52s %10.1f\n", "floor: smbclient session + bare mount", smbclient + mount);
+
+    const DbusSession session;
+    QProcessEnvironment gvfs = QProcessEnvironment::systemEnvironment();
+    gvfs.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
+    // The plain volume monitor spares each gio start the desktop's device monitors: GVfs at its quickest.
+    gvfs.insert(QStringLiteral("GIO_USE_VOLUME_MONITOR"), QStringLiteral("unix"));
+    const QString location = QStringLiteral("smb://%1@127.0.0.1:%2/sharea/").arg(samba.user('a')).arg(samba.port());
+    const QByteArray answers = "WORKGROUP\n" + samba.password('a').toUtf8() + '\n';
+    const double gio = time(Runs, [&] {
+        return run(QStringLiteral("gio"), {QStringLiteral("mount"), location}, gvfs, answers)
+            && run(QStringLiteral("gio"), {QStringLiteral("list"), location}, gvfs)
+            && run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"), location}, gvfs);
+    });
+    std::printf("%-52s %10.1f\n", "GVfs: gio mount + gio list + gio mount -u", gio);
+    std::printf("\nlayer / GVfs: %.2f (target: at most 1)   layer / floor: %.2f (target: at most 1.2)\n\n", layer / gio,
+                layer / (smbclient + mount));
+
+    // The scan that refreshing the Connected Drives pane makes, over a busy mount table.
+    QByteArray table;
+    for (int volume = 0; volume < 200; ++volume) {
+        table += QStringLiteral("%1 1 0:%1 / /srv/volumes/volume%1 rw,relatime shared:%1 - ext4 /dev/vd%1 rw\n")
+                     .arg(volume + 30)
+                     .toUtf8();
+    }
+    QFile fake(work.filePath(QStringLiteral("mountinfo")));
+    if (!fake.open(QIODevice::WriteOnly) || fake.write(table) != table.size())
+        return 1;
+    fake.close();
+    for (const QString& info : {fake.fileName(), QStringLiteral("/proc/self/mountinfo")}) {
+        LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
+        settings.mountInfoPath = info;
+        LinuxWnet scanner(settings);
+        const double scan = time(201, [&] {
+            int network = 0;
+            for (char letter = 'B'; letter <= 'Z'; ++letter)
+                network += scanner.GetDriveTypeA(QStringLiteral("%1:\\").arg(QLatin1Char(letter))) == DRIVE_REMOTE;
+            return network == 0;
+        });
+        std::printf("25-letter drive-type scan, %-26s %10.3f ms (target: under 2)\n",
+                    info == fake.fileName() ? "200 unrelated mounts:" : "this machine's mount table:", scan);
+    }
+    SambaTestbed::run(QStringLiteral("stop"), testbedDir);
+    return 0;
+}

@@ -1,0 +1,211 @@
+// Drive letters read from a mount table the test writes, remote names taken apart, and the error texts.
+#include "net/GetError.h"
+#include "platform/LinuxWnet.h"
+#include "platform/MountTable.h"
+#include "platform/RcloneMount.h"
+#include "platform/SmbShare.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// One mountinfo line: a mount of type with source at mountPoint, written as the kernel writes it.
+QByteArray mountLine(int id, const QByteArray& mountPoint, const QByteArray& type, const QByteArray& source,
+                     const QByteArray& optionalFields = "shared:1")
+{
+    return QByteArray::number(id) + " 1 0:" + QByteArray::number(id) + " / " + mountPoint + " rw,nosuid,nodev,relatime "
+        + optionalFields + " - " + type + ' ' + source + " rw\n";
+}
+
+} // namespace
+
+class TestMountTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesTheKernelsFormat();
+    void classifiesLettersFromTheTable();
+    void takesRemoteNamesApart();
+    void obscuresAsRcloneReveals();
+    void namesEveryErrorCode();
+};
+
+void TestMountTable::parsesTheKernelsFormat()
+{
+    const QByteArray table = mountLine(20, "/", "ext4", "/dev/sda1")
+        + mountLine(21, "/home/ann/Drives/F", "cifs", "//fs/share", "")
+        + mountLine(22, "/home/ann/My\\040Drives/G\\134x", "fuse.rclone", "//fs/a\\040b,ro", "shared:3 master:1")
+        + "garbage line\n" + "23 1 0:23 / /short rw - \n" + mountLine(24, "/mnt", "nfs4", "server:/export");
+    const QList<Mount> mounts = MountTable::parse(table);
+    QCOMPARE(mounts.size(), 4);
+    QCOMPARE(mounts[1].mountPoint, QStringLiteral("/home/ann/Drives/F"));
+    QCOMPARE(mounts[1].fileSystemType, QStringLiteral("cifs"));
+    QCOMPARE(mounts[1].source, QStringLiteral("//fs/share"));
+    QCOMPARE(mounts[2].mountPoint, QStringLiteral("/home/ann/My Drives/G\\x"));
+    QCOMPARE(mounts[2].source, QStringLiteral("//fs/a b,ro"));
+    QCOMPARE(mounts[3].fileSystemType, QStringLiteral("nfs4"));
+    QVERIFY(MountTable::read(QStringLiteral("/nonexistent/mountinfo")).isEmpty());
+
+    // Within a folder: the folder and what lies below it, not its namesakes.
+    const QList<Mount> within = MountTable::parse(table + mountLine(25, "/home/ann/Drives2/F", "cifs", "//fs/x")
+                                                      + mountLine(26, "/home/ann/Drives", "tmpfs", "tmpfs"),
+                                                  QStringLiteral("/home/ann/Drives"));
+    QCOMPARE(within.size(), 2);
+    QCOMPARE(within[0].source, QStringLiteral("//fs/share"));
+    QCOMPARE(within[1].fileSystemType, QStringLiteral("tmpfs"));
+
+    // The last mount on a point is the one in sight.
+    const QList<Mount> stacked
+        = MountTable::parse(mountLine(30, "/d/F", "ext4", "/dev/sdb1") + mountLine(31, "/d/F", "cifs", "//fs/top"));
+    QCOMPARE(MountTable::find(stacked, QStringLiteral("/d/F"))->source, QStringLiteral("//fs/top"));
+    QCOMPARE(MountTable::find(stacked, QStringLiteral("/d")), nullptr);
+
+    for (const char* type : {"cifs", "smb3", "nfs", "nfs4", "fuse.rclone", "fuse.sshfs"})
+        QVERIFY2(MountTable::isNetworkFileSystem(QString::fromLatin1(type)), type);
+    for (const char* type : {"ext4", "tmpfs", "fuse", "fuse.rclone2", "vfat", ""})
+        QVERIFY2(!MountTable::isNetworkFileSystem(QString::fromLatin1(type)), type);
+}
+
+void TestMountTable::classifiesLettersFromTheTable()
+{
+    QTemporaryDir root;
+    // The layer matches the table against the drives folder with its links resolved.
+    const QString drives = root.filePath(QStringLiteral("real"));
+    QVERIFY(QDir().mkpath(drives));
+    QVERIFY(QFile::link(drives, root.filePath(QStringLiteral("link"))));
+    for (const char* letter : {"F", "G", "H", "K"})
+        QVERIFY(QDir().mkpath(drives + u'/' + QLatin1String(letter)));
+
+    const QByteArray folder = QFile::encodeName(drives);
+    QFile table(root.filePath(QStringLiteral("mountinfo")));
+    QVERIFY(table.open(QIODevice::WriteOnly));
+    table.write(mountLine(20, "/", "ext4", "/dev/sda1") + mountLine(21, folder + "/F", "cifs", "//fs/share")
+                + mountLine(22, folder + "/G", "ext4", "/dev/sdb1")
+                + mountLine(23, folder + "/H", "nfs4", "server:/export")
+                + mountLine(24, folder + "/K", "fuse.sshfs", QByteArray(300, 'x')));
+    table.close();
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), root.filePath(QStringLiteral("link")));
+    LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
+    settings.mountInfoPath = table.fileName();
+    LinuxWnet wnet(settings);
+
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_REMOTE);
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("f:")), DRIVE_REMOTE);
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("G:\\")), DRIVE_FIXED);
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("H:\\")), DRIVE_REMOTE);
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("I:\\")), DRIVE_NO_ROOT_DIR);
+    QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("[:\\")), DRIVE_NO_ROOT_DIR);
+
+    QString name;
+    quint32 length = Wnet::RemoteNameBufferLength;
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("F:"), name, length), NO_ERROR);
+    QCOMPARE(name, QStringLiteral("\\\\fs\\share"));
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("h:"), name, length), NO_ERROR);
+    QCOMPARE(name, QStringLiteral("server:/export"));
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("G:"), name, length), ERROR_NOT_CONNECTED);
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("I:"), name, length), ERROR_NOT_CONNECTED);
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("F"), name, length), ERROR_BAD_DEVICE);
+    // A name longer than the buffer: the length it needs, and the buffer untouched.
+    name = QStringLiteral("unchanged");
+    QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("K:"), name, length), ERROR_MORE_DATA);
+    QCOMPARE(length, 301u);
+    QCOMPARE(name, QStringLiteral("unchanged"));
+
+    // A local mount is not a connection to drop.
+    QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("G:"), Wnet::CONNECT_UPDATE_PROFILE, true),
+             ERROR_NOT_CONNECTED);
+
+    // Without a drives folder every letter is free.
+    environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), root.filePath(QStringLiteral("missing")));
+    settings = LinuxWnet::settingsFrom(environment);
+    settings.mountInfoPath = table.fileName();
+    LinuxWnet nowhere(settings);
+    QCOMPARE(nowhere.GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_NO_ROOT_DIR);
+}
+
+void TestMountTable::takesRemoteNamesApart()
+{
+    const std::optional<SmbShare> deep
+        = SmbShare::fromRemoteName(QStringLiteral("\\\\fs-1.example.org\\Team Data\\a, b\\c"));
+    QVERIFY(deep);
+    QCOMPARE(deep->server, QStringLiteral("fs-1.example.org"));
+    QCOMPARE(deep->share, QStringLiteral("Team Data"));
+    QCOMPARE(deep->folders, QStringList({QStringLiteral("a, b"), QStringLiteral("c")}));
+    QCOMPARE(deep->deviceName(), QStringLiteral("//fs-1.example.org/Team Data/a, b/c"));
+    QCOMPARE(remoteNameFromSource(deep->deviceName()), QStringLiteral("\\\\fs-1.example.org\\Team Data\\a, b\\c"));
+    QCOMPARE(SmbShare::fromRemoteName(QStringLiteral("\\\\fs\\share\\"))->deviceName(), QStringLiteral("//fs/share"));
+
+    for (const char* bad :
+         {"", "fs\\share", "\\\\fs", "\\\\fs\\", "\\\\\\share", "//fs/share", "\\\\fs/x\\share", "\\\\fs\\sh:are",
+          "\\\\fs\\a,b", "\\\\fs\\share\\..\\other", "\\\\fs\\share\\.\\x", "\\\\fs\\share\\a\\\\b",
+          "\\\\-oallow_other\\share", "\\\\fs x\\share", "\\\\fs@evil\\share", "\\\\fs\\share\\new\nline"}) {
+        QVERIFY2(!SmbShare::fromRemoteName(QString::fromLatin1(bad)), bad);
+    }
+
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann")).domain, QStringLiteral("OFFICE"));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann")).user, QStringLiteral("ann"));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann")).domain, QString());
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann")).user, QStringLiteral("ann"));
+}
+
+void TestMountTable::obscuresAsRcloneReveals()
+{
+    // rclone turns the obscured text back into the password, whatever the password holds.
+    for (const QString& password : {QString(), QStringLiteral("p"), QStringLiteral("Pass A, \"quoted\": it's 1"),
+                                    QStringLiteral("Grüße €"), QString(70, u'x')}) {
+        const QByteArray obscured = RcloneMount::obscure(password);
+        QVERIFY(!obscured.contains(password.toUtf8()) || password.isEmpty());
+        QProcess reveal;
+        reveal.start(QStringLiteral("rclone"), {QStringLiteral("reveal"), QString::fromLatin1(obscured)});
+        QVERIFY(reveal.waitForFinished());
+        QCOMPARE(reveal.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(reveal.readAllStandardOutput()).chopped(1), password);
+    }
+    // A fresh random start each time.
+    QVERIFY(RcloneMount::obscure(QStringLiteral("same")) != RcloneMount::obscure(QStringLiteral("same")));
+}
+
+void TestMountTable::namesEveryErrorCode()
+{
+    const QList<QPair<qint32, const char*>> texts {
+        {5, "Access Denied!"},
+        {53, "Bad Net Path!"},
+        {66, "Bad Device Type!"},
+        {67, "Bad Net Name!"},
+        {85, "Local Drive Already Assigned!"},
+        {86, "Invalid Password!"},
+        {170, "Busy!"},
+        {487, "Invalid NetResource!"},
+        {1200, "Bad Device"},
+        {1202, "Device Already Remembered!"},
+        {1203, "No Net Or Bad Path!"},
+        {1204, "Bad Provider"},
+        {1205, "Cannot Open Profile"},
+        {1206, "Bad Profile"},
+        {1208, "Extended Error!"},
+        {1219, "Session Credential Conflict"},
+        {1223, "Cancelled!"},
+        {1326, "Logon Falure"},
+        {1331, "Account Disabled"},
+        {2250, "Device Is Not Connected!"},
+        // No row: the number itself.
+        {0, "0"},
+        {87, "87"},
+        {1222, "1222"},
+        {2404, "2404"},
+        {-5, "-5"},
+        {2147483647, "2147483647"},
+    };
+    for (const auto& [code, text] : texts)
+        QCOMPARE(GetErrorText(code), QString::fromLatin1(text));
+}
+
+QTEST_GUILESS_MAIN(TestMountTable)
+#include "tst_mounttable.moc"
