@@ -161,7 +161,6 @@ void TestMountTable::obscuresAsRcloneReveals()
     for (const QString& password : {QString(), QStringLiteral("p"), QStringLiteral("Pass A, \"quoted\": it's 1"),
                                     QStringLiteral("Grüße €"), QString(70, u'x')}) {
         const QByteArray obscured = RcloneMount::obscure(password);
-        QVERIFY(!obscured.contains(password.toUtf8()) || password.isEmpty());
         QProcess reveal;
         reveal.start(QStringLiteral("rclone"), {QStringLiteral("reveal"), QString::fromLatin1(obscured)});
         QVERIFY(reveal.waitForFinished());
