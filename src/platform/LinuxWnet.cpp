@@ -108,15 +108,25 @@ qint32 LinuxWnet::GetDriveTypeA(const QString& rootPathName)
     return S_ISDIR(status.st_mode) && isEmptyFolder(path) ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
 }
 
-qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length)
+std::optional<Mount> LinuxWnet::networkDrive(const QString& localName) const
 {
     const std::optional<QChar> letter = driveLetter(localName, false);
-    if (!letter)
-        return ERROR_BAD_DEVICE;
-    const std::optional<QString> folder = letterFolder(*letter);
-    const QList<Mount> mounts = folder ? MountTable::read(m_settings.mountInfoPath, *folder) : QList<Mount>();
-    const Mount* mount = folder ? MountTable::find(mounts, *folder) : nullptr;
+    const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
+    if (!folder)
+        return std::nullopt;
+    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath, *folder);
+    const Mount* mount = MountTable::find(mounts, *folder);
     if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
+        return std::nullopt;
+    return *mount;
+}
+
+qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length)
+{
+    if (!driveLetter(localName, false))
+        return ERROR_BAD_DEVICE;
+    const std::optional<Mount> mount = networkDrive(localName);
+    if (!mount)
         return ERROR_NOT_CONNECTED;
     const QString name = remoteNameFromSource(mount->source);
     // Room for the terminating NUL of the caller's buffer.
@@ -190,18 +200,13 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
 qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force)
 {
     reapEndedMounts();
-    const std::optional<QChar> letter = driveLetter(name, false);
-    const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
-    if (!folder)
-        return ERROR_NOT_CONNECTED;
-    const QList<Mount> mounts = MountTable::read(m_settings.mountInfoPath, *folder);
-    const Mount* mount = MountTable::find(mounts, *folder);
-    if (!mount || !MountTable::isNetworkFileSystem(mount->fileSystemType))
+    const std::optional<Mount> mount = networkDrive(name);
+    if (!mount)
         return ERROR_NOT_CONNECTED;
     const qint32 result = Unmount::unmount(*mount, force, m_settings.environment, m_settings.limit);
     // The letter's folder goes with the drive; a folder that still holds something stays.
     if (result == NO_ERROR)
-        rmdir(QFile::encodeName(*folder).constData());
+        rmdir(QFile::encodeName(mount->mountPoint).constData());
     return result;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "net/Wnet.h"
+#include "platform/MountTable.h"
 
 #include <QList>
 #include <QProcessEnvironment>
@@ -44,6 +45,8 @@ private:
     // The folder of drive letter, with the drives folder's links resolved as the mount table has them; nothing
     // while the drives folder does not exist.
     std::optional<QString> letterFolder(QChar letter) const;
+    // The network file system mounted on drive localName ("F:"), if any.
+    std::optional<Mount> networkDrive(const QString& localName) const;
     QString providerProblem() const;
     void reapEndedMounts();
 
