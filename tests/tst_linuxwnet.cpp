@@ -2,6 +2,7 @@
 #include "net/GetError.h"
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
+#include "platform/SmbProbe.h"
 #include "support/SambaTestbed.h"
 
 #include <QDir>
@@ -9,9 +10,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 #include <sys/stat.h>
 
@@ -61,6 +65,26 @@ QStringList placesHolding(const QByteArray& text, const QString& folder)
     return found;
 }
 
+// The rclone process that serves the mount on mountPoint.
+pid_t rcloneServing(const QString& mountPoint)
+{
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QList<QByteArray> arguments = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0');
+        if (arguments.size() > 3 && arguments[0].endsWith("rclone")
+            && arguments.contains(QFile::encodeName(mountPoint)))
+            return pid_t(pid.toInt());
+    }
+    return 0;
+}
+
+QString reveal(const QByteArray& obscured)
+{
+    QProcess rclone;
+    rclone.start(QStringLiteral("rclone"), {QStringLiteral("reveal"), QString::fromLatin1(obscured)});
+    rclone.waitForFinished();
+    return QString::fromUtf8(rclone.readAllStandardOutput()).chopped(1);
+}
+
 } // namespace
 
 class TestLinuxWnet : public QObject
@@ -78,6 +102,7 @@ private slots:
     void namesAndDropsMountsMadeElsewhere();
     void takesTheRemoteNameLiterally();
     void answersPromptlyWhenTheServerDies();
+    void boundsTheWaitForASilentServer();
     void reportsAMissingProvider();
 
 private:
@@ -94,7 +119,9 @@ LinuxWnet::Settings TestLinuxWnet::settings(quint16 port) const
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), m_drives.path());
     environment.insert(QStringLiteral("SHAREMOUNT_SMB_PORT"), QString::number(port));
-    return LinuxWnet::settingsFrom(environment);
+    LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
+    settings.probeProgram = QStringLiteral(SMBPROBE_PATH);
+    return settings;
 }
 
 void TestLinuxWnet::initTestCase()
@@ -134,12 +161,20 @@ void TestLinuxWnet::connectsAndCarriesFiles()
     QVERIFY(writeAll(m_samba.shareFolder('a') + QStringLiteral("/notes.txt"), "written on the server"));
     QTRY_COMPARE(readAll(letterFolder('F') + QStringLiteral("/notes.txt")), QByteArray("written on the server"));
 
-    // The password is in no command line and in no file that others may read.
+    // The password is in no command line and in no file that others may read; rclone has it from its
+    // environment, which only its owner can read, and in no form on its command line.
     const QByteArray password = m_samba.password('a').toUtf8();
     QCOMPARE(placesHolding(password, QDir::homePath()), QStringList());
     QCOMPARE(placesHolding(password, m_drives.path()), QStringList());
-    struct stat status;
-    QCOMPARE(stat(QFile::encodeName(m_drives.path()).constData(), &status), 0);
+    const pid_t rclone = rcloneServing(QDir(letterFolder('F')).canonicalPath());
+    QVERIFY(rclone > 0);
+    const QByteArray commandLine = readAll(QStringLiteral("/proc/%1/cmdline").arg(rclone));
+    QVERIFY2(!commandLine.contains("pass") && !commandLine.contains("PASS"), commandLine.constData());
+    const QByteArray variable = "RCLONE_SMB_PASS=";
+    for (const QByteArray& entry : readAll(QStringLiteral("/proc/%1/environ").arg(rclone)).split('\0')) {
+        if (entry.startsWith(variable))
+            QCOMPARE(reveal(entry.mid(variable.size())), m_samba.password('a'));
+    }
 
     QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_NO_ROOT_DIR);
@@ -330,12 +365,21 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
         dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QString testbedDir = dir.filePath(QStringLiteral("samba"));
     QVERIFY(SambaTestbed::run(QStringLiteral("start"), testbedDir));
+    auto stopServer = qScopeGuard([&] { SambaTestbed::run(QStringLiteral("stop"), testbedDir); });
     const SambaTestbed doomed = SambaTestbed::at(testbedDir);
     LinuxWnet wnet(settings(doomed.port()));
     QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("P:"), remote(QStringLiteral("sharea"))),
                                       doomed.password('a'), doomed.user('a'), 0),
              NO_ERROR);
+
+    // The server goes, and the mount's own process stops answering: anything that looked into the mount
+    // would hang now.
+    stopServer.dismiss();
     QVERIFY(SambaTestbed::run(QStringLiteral("stop"), testbedDir));
+    const pid_t rclone = rcloneServing(QDir(letterFolder('P')).canonicalPath());
+    QVERIFY(rclone > 0);
+    QCOMPARE(kill(rclone, SIGSTOP), 0);
+    auto resume = qScopeGuard([rclone] { kill(rclone, SIGCONT); });
 
     // Hanging would be the fault here, so each answer gets a generous bound, not a speed target.
     QElapsedTimer clock;
@@ -349,6 +393,33 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
     QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("cancel took %1 ms").arg(clock.elapsed())));
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("P:\\")), DRIVE_NO_ROOT_DIR);
+}
+
+void TestLinuxWnet::boundsTheWaitForASilentServer()
+{
+    // A server that takes the connection and never says a word.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    LinuxWnet::Settings shortWait = settings(silent.serverPort());
+    shortWait.limit = std::chrono::milliseconds(1500);
+    LinuxWnet wnet(shortWait);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("R:"), remote(QStringLiteral("sharea"))),
+                                      m_samba.password('a'), m_samba.user('a'), 0),
+             ERROR_BAD_NETPATH);
+    QVERIFY2(clock.elapsed() < 6000, qPrintable(QStringLiteral("gave up after %1 ms").arg(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(letterFolder('R')));
+
+    // The check that gave up is not in the way of the next one.
+    SmbChecker checker(QStringLiteral(SMBPROBE_PATH));
+    const SmbShare share = *SmbShare::fromRemoteName(remote(QStringLiteral("sharea")));
+    const SmbLogon logon {QString(), m_samba.user('a'), m_samba.password('a')};
+    QCOMPARE(checker.check(share, logon, silent.serverPort(), std::chrono::milliseconds(1500)), ERROR_BAD_NETPATH);
+    QCOMPARE(checker.check(share, logon, m_samba.port(), std::chrono::seconds(10)), NO_ERROR);
+    QCOMPARE(checker.check(share, {QString(), m_samba.user('a'), QStringLiteral("wrong")}, m_samba.port(),
+                           std::chrono::seconds(10)),
+             ERROR_INVALID_PASSWORD);
 }
 
 void TestLinuxWnet::reportsAMissingProvider()

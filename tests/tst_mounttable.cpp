@@ -102,6 +102,9 @@ void TestMountTable::classifiesLettersFromTheTable()
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("H:\\")), DRIVE_REMOTE);
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("I:\\")), DRIVE_NO_ROOT_DIR);
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("[:\\")), DRIVE_NO_ROOT_DIR);
+    // Letters that upper-case to F or K are not F or K.
+    QCOMPARE(wnet.GetDriveTypeA(QString(QChar(0x0192)) + QStringLiteral(":\\")), DRIVE_NO_ROOT_DIR); // ƒ
+    QCOMPARE(wnet.GetDriveTypeA(QString(QChar(0x212A)) + QStringLiteral(":\\")), DRIVE_NO_ROOT_DIR); // Kelvin sign
 
     QString name;
     quint32 length = Wnet::RemoteNameBufferLength;
@@ -145,7 +148,8 @@ void TestMountTable::takesRemoteNamesApart()
     for (const char* bad :
          {"", "fs\\share", "\\\\fs", "\\\\fs\\", "\\\\\\share", "//fs/share", "\\\\fs/x\\share", "\\\\fs\\sh:are",
           "\\\\fs\\a,b", "\\\\fs\\share\\..\\other", "\\\\fs\\share\\.\\x", "\\\\fs\\share\\a\\\\b",
-          "\\\\-oallow_other\\share", "\\\\fs x\\share", "\\\\fs@evil\\share", "\\\\fs\\share\\new\nline"}) {
+          "\\\\-oallow_other\\share", "\\\\fs x\\share", "\\\\fs@evil\\share", "\\\\fs\\share\\new\nline",
+          "\\\\fs\\..\\other", "\\\\fs\\.\\share"}) {
         QVERIFY2(!SmbShare::fromRemoteName(QString::fromLatin1(bad)), bad);
     }
 

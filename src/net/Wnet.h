@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 // Result codes of the networking layer: 0 is success, the rest are the error codes that GetErrorText names.
 enum WnetResult : qint32 {
     NO_ERROR = 0,
@@ -67,6 +69,10 @@ public:
     static constexpr quint32 RemoteNameBufferLength = 255;
 
     virtual ~Wnet() = default;
+
+    // The drive letter of a drive ("f:" is F) or, withRoot, also of a root path ("F:\"); nothing for any other
+    // name, the character after Z included.
+    static std::optional<QChar> driveLetter(const QString& name, bool withRoot);
 
     // Connects lpLocalName to lpRemoteName; an empty user name means the user who runs the program.
     virtual qint32 WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,

@@ -8,8 +8,10 @@
 #include "platform/Subprocess.h"
 #include "platform/Unmount.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 #include <climits>
 #include <cstdlib>
@@ -19,18 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The drive letter of "F:" (withRoot false) or of "F:" and "F:\" (withRoot true), in upper case.
-std::optional<QChar> driveLetter(const QString& name, bool withRoot)
-{
-    const bool shape = (name.size() == 2 || (withRoot && name.size() == 3 && name[2] == u'\\')) && name[1] == u':';
-    if (!shape)
-        return std::nullopt;
-    const char16_t letter = QChar::toUpper(name[0].unicode());
-    if (letter < u'A' || letter > u'Z')
-        return std::nullopt;
-    return QChar(letter);
-}
 
 bool isEmptyFolder(const QByteArray& path)
 {
@@ -69,6 +59,7 @@ LinuxWnet::Settings LinuxWnet::settingsFrom(const QProcessEnvironment& environme
     const QString cache = environment.value(QStringLiteral("XDG_CACHE_HOME"));
     settings.cacheFolder
         = (cache.startsWith(u'/') ? cache : home + QStringLiteral("/.cache")) + QStringLiteral("/ShareMount");
+    settings.probeProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/sharemount-smbprobe");
     bool valid = false;
     const uint port = environment.value(QStringLiteral("SHAREMOUNT_SMB_PORT")).toUInt(&valid);
     if (valid && port > 0 && port <= 65535)
@@ -78,6 +69,7 @@ LinuxWnet::Settings LinuxWnet::settingsFrom(const QProcessEnvironment& environme
 
 LinuxWnet::LinuxWnet(Settings settings)
     : m_settings(std::move(settings))
+    , m_checker(m_settings.probeProgram)
 { }
 
 // Mounts outlive the program; their rclone processes are only left unwatched.
@@ -93,7 +85,7 @@ std::optional<QString> LinuxWnet::letterFolder(QChar letter) const
 
 qint32 LinuxWnet::GetDriveTypeA(const QString& rootPathName)
 {
-    const std::optional<QChar> letter = driveLetter(rootPathName, true);
+    const std::optional<QChar> letter = Wnet::driveLetter(rootPathName, true);
     const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
     if (!folder)
         return DRIVE_NO_ROOT_DIR;
@@ -110,7 +102,7 @@ qint32 LinuxWnet::GetDriveTypeA(const QString& rootPathName)
 
 std::optional<Mount> LinuxWnet::networkDrive(const QString& localName) const
 {
-    const std::optional<QChar> letter = driveLetter(localName, false);
+    const std::optional<QChar> letter = Wnet::driveLetter(localName, false);
     const std::optional<QString> folder = letter ? letterFolder(*letter) : std::nullopt;
     if (!folder)
         return std::nullopt;
@@ -123,7 +115,7 @@ std::optional<Mount> LinuxWnet::networkDrive(const QString& localName) const
 
 qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length)
 {
-    if (!driveLetter(localName, false))
+    if (!Wnet::driveLetter(localName, false))
         return ERROR_BAD_DEVICE;
     const std::optional<Mount> mount = networkDrive(localName);
     if (!mount)
@@ -144,6 +136,8 @@ QString LinuxWnet::providerProblem() const
         return QStringLiteral("rclone is missing: install the rclone package");
     if (access("/dev/fuse", R_OK | W_OK) != 0)
         return QStringLiteral("/dev/fuse is missing or not usable by this user: install fuse3");
+    if (!QFileInfo(m_settings.probeProgram).isExecutable())
+        return QStringLiteral("%1 is missing: it belongs beside the program").arg(m_settings.probeProgram);
     if (getuid() != 0 && Subprocess::findProgram(QStringLiteral("fusermount3"), m_settings.environment).isEmpty())
         return QStringLiteral("fusermount3 is missing: install fuse3");
     return {};
@@ -153,7 +147,7 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
                                       qint32)
 {
     reapEndedMounts();
-    const std::optional<QChar> letter = driveLetter(resource.lpLocalName, false);
+    const std::optional<QChar> letter = Wnet::driveLetter(resource.lpLocalName, false);
     if (!letter)
         return ERROR_BAD_DEVICE;
     if (GetDriveTypeA(resource.lpLocalName) != DRIVE_NO_ROOT_DIR)
@@ -167,14 +161,14 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
     }
     const SmbUser user = SmbUser::fromUserName(userName);
     const SmbLogon logon {user.domain, user.user.isEmpty() ? localUserName() : user.user, password};
-    if (const qint32 refused = SmbProbe::check(*share, logon, m_settings.smbPort, m_settings.limit))
+    if (const qint32 refused = m_checker.check(*share, logon, m_settings.smbPort, m_settings.limit))
         return refused;
 
     // The drives folder shows the contents of the user's shares: private to its owner.
     QString error;
     const QString letterPath = m_settings.drivesFolder + u'/' + *letter;
-    if (!DataFolder::create(letterPath, &error)) {
-        qWarning().noquote() << "sharemount: cannot create the drive's folder" << letterPath << error;
+    if (!DataFolder::create(letterPath, &error) || !DataFolder::create(m_settings.cacheFolder, &error)) {
+        qWarning().noquote() << "sharemount:" << error;
         return ERROR_BAD_DEVICE;
     }
     const QString mountPoint = *letterFolder(*letter);

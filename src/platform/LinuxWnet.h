@@ -4,6 +4,7 @@
 
 #include "net/Wnet.h"
 #include "platform/MountTable.h"
+#include "platform/SmbProbe.h"
 
 #include <QList>
 #include <QProcessEnvironment>
@@ -20,6 +21,7 @@ public:
     {
         QString drivesFolder; // letter F is drivesFolder/F
         QString cacheFolder; // where rclone keeps the files being written, a folder for each letter
+        QString probeProgram; // sharemount-smbprobe, which checks the log-on and the share
         quint16 smbPort = 445;
         QString mountInfoPath = QStringLiteral("/proc/self/mountinfo");
         QProcessEnvironment environment; // for the programs the layer starts, and where it finds them
@@ -27,7 +29,7 @@ public:
     };
 
     // SHAREMOUNT_DRIVES (default ~/Drives), SHAREMOUNT_SMB_PORT (default 445) and the XDG cache folder of
-    // environment.
+    // environment; the SMB check's helper beside the running program.
     static Settings settingsFrom(const QProcessEnvironment& environment);
 
     explicit LinuxWnet(Settings settings);
@@ -51,5 +53,6 @@ private:
     void reapEndedMounts();
 
     Settings m_settings;
+    SmbChecker m_checker;
     QList<pid_t> m_mountProcesses;
 };

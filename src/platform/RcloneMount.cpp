@@ -6,6 +6,7 @@
 #include "platform/Unmount.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QScopeGuard>
 
 #include <dirent.h>
@@ -54,6 +55,11 @@ QProcessEnvironment rcloneEnvironment(const RcloneMount::Request& request)
     return environment;
 }
 
+QString logFile(const RcloneMount::Request& request)
+{
+    return request.cacheFolder + QStringLiteral(".log");
+}
+
 QStringList rcloneArguments(const RcloneMount::Request& request)
 {
     return {
@@ -69,6 +75,8 @@ QStringList rcloneArguments(const RcloneMount::Request& request)
         QString(),
         QStringLiteral("--cache-dir"),
         request.cacheFolder,
+        QStringLiteral("--log-file"),
+        logFile(request),
         // Programs that open a file for writing, or seek in one, need the local cache.
         QStringLiteral("--vfs-cache-mode"),
         QStringLiteral("writes"),
@@ -107,14 +115,23 @@ bool answers(const QString& mountPoint, std::chrono::milliseconds limit)
     return result.wait_for(limit) == std::future_status::ready && result.get();
 }
 
-RcloneMount::Outcome failed(Subprocess& rclone, const QString& why)
+RcloneMount::Outcome failed(Subprocess& rclone, const RcloneMount::Request& request, const QString& why)
 {
     rclone.kill();
     rclone.waitForExit(std::chrono::seconds(1));
-    const QString output = rclone.errorOutput();
+    // A mount that came up too late, or that does not answer, must not stay behind, dead, on the letter.
+    if (isMounted(request.mountInfoPath, request.mountPoint)) {
+        const Mount dead {request.mountPoint, QStringLiteral("fuse.rclone"), request.share.deviceName()};
+        Unmount::unmount(dead, true, request.environment, std::chrono::seconds(2));
+    }
     qWarning().noquote() << "sharemount: rclone could not mount the share:" << why;
-    if (!output.isEmpty())
-        qWarning().noquote() << output;
+    QFile log(logFile(request));
+    for (const QString& output :
+         {rclone.errorOutput(),
+          log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()).trimmed() : QString()}) {
+        if (!output.isEmpty())
+            qWarning().noquote() << output;
+    }
     return {ERROR_EXTENDED_ERROR};
 }
 
@@ -148,6 +165,13 @@ Outcome mount(const Request& request)
     }
     const auto closeTable = qScopeGuard([table] { close(table); });
 
+    // rclone logs to a file of the mount's own, begun afresh: its errors while the drive is in use are kept there
+    // for the user, not in memory.
+    const int log
+        = open(QFile::encodeName(logFile(request)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (log >= 0)
+        close(log);
+
     Subprocess rclone;
     QString error;
     // Started once in a session of its own rather than with --daemon, which starts rclone twice: the mount
@@ -161,18 +185,15 @@ Outcome mount(const Request& request)
     pollfd watched[2] = {{table, POLLPRI, 0}, {rclone.exitNotifier(), POLLIN, 0}};
     while (!isMounted(request.mountInfoPath, request.mountPoint)) {
         if (watched[1].revents & POLLIN)
-            return failed(rclone, QStringLiteral("it ended before the mount was made"));
+            return failed(rclone, request, QStringLiteral("it ended before the mount was made"));
         const std::chrono::milliseconds left = remaining(deadline);
         if (left.count() == 0)
-            return failed(rclone, QStringLiteral("no mount after %1 ms").arg(request.limit.count()));
+            return failed(rclone, request, QStringLiteral("no mount after %1 ms").arg(request.limit.count()));
         if (poll(watched, 2, int(left.count())) < 0 && errno != EINTR)
-            return failed(rclone, QStringLiteral("cannot watch the mount table"));
+            return failed(rclone, request, QStringLiteral("cannot watch the mount table"));
     }
-    if (!answers(request.mountPoint, remaining(deadline))) {
-        const Mount mounted {request.mountPoint, QStringLiteral("fuse.rclone"), request.share.deviceName()};
-        Unmount::unmount(mounted, true, request.environment, std::chrono::seconds(2));
-        return failed(rclone, QStringLiteral("the mount does not answer"));
-    }
+    if (!answers(request.mountPoint, remaining(deadline)))
+        return failed(rclone, request, QStringLiteral("the mount does not answer"));
     return {NO_ERROR, rclone.release()};
 }
 

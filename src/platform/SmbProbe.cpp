@@ -1,28 +1,27 @@
 #include "platform/SmbProbe.h"
 
 #include "net/Wnet.h"
+#include "platform/Subprocess.h"
 
 #include <QDebug>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <libsmbclient.h>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
-
-// The library keeps its debug level and log callback in globals: one probe at a time.
-std::mutex libraryLock;
 
 struct Session
 {
     QByteArray domain;
     QByteArray user;
     QByteArray password;
+    bool logonRefused = false;
     bool accountDisabled = false;
 };
 
@@ -42,12 +41,16 @@ void supplyLogon(SMBCCTX* context, const char*, const char*, char* workgroup, in
     copyTo(password, passwordSize, session->password);
 }
 
-// A refused log-on comes back as EACCES whatever the reason; only the library's log tells a disabled account
-// from a wrong password.
+// A refused log-on and a refused share both come back as EACCES; only the library's log tells them apart, and
+// a disabled account from a wrong password.
 void watchLog(void* data, int, const char* message)
 {
-    if (std::strstr(message, "login failed") && std::strstr(message, "account is currently disabled"))
-        static_cast<Session*>(data)->accountDisabled = true;
+    auto* session = static_cast<Session*>(data);
+    if (std::strstr(message, "login failed")) {
+        session->logonRefused = true;
+        if (std::strstr(message, "account is currently disabled"))
+            session->accountDisabled = true;
+    }
 }
 
 bool isUnreachable(int error)
@@ -76,27 +79,83 @@ int openFolder(SMBCCTX* context, const QByteArray& url)
     return 0;
 }
 
-QByteArray urlPart(const QString& text)
+bool readExactly(int fd, char* data, size_t size)
 {
-    return QUrl::toPercentEncoding(text);
+    while (size > 0) {
+        const ssize_t count = read(fd, data, size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= size_t(count);
+    }
+    return true;
 }
 
-qint32 probe(const SmbShare& share, std::shared_ptr<Session> session, quint16 port, int timeoutMs)
+bool writeAll(int fd, const QByteArray& bytes)
 {
-    const std::lock_guard lock(libraryLock);
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        // No SIGPIPE if the other side has gone: that is an answer, not a reason to end.
+        const ssize_t count = send(fd, bytes.constData() + written, size_t(bytes.size() - written), MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += count;
+    }
+    return true;
+}
+
+// One line from fd, waiting at most limit in all; nothing when the time runs out, an empty text when fd closes.
+std::optional<QByteArray> readLine(int fd, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    QByteArray line;
+    for (;;) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd readable {fd, POLLIN, 0};
+        const int ready = poll(&readable, 1, int(std::max<qint64>(0, left.count())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return std::nullopt;
+        char c;
+        if (read(fd, &c, 1) != 1 || c == '\n')
+            return line;
+        line += c;
+    }
+}
+
+qint32 refusal(const Session& session, qint32 otherwise)
+{
+    if (!session.logonRefused)
+        return otherwise;
+    return session.accountDisabled ? ERROR_ACCOUNT_DISABLED : ERROR_INVALID_PASSWORD;
+}
+
+} // namespace
+
+namespace SmbProbe {
+
+qint32 checkHere(const SmbShare& share, const SmbLogon& logon, quint16 port, std::chrono::milliseconds limit)
+{
+    Session session {logon.domain.toUtf8(), logon.user.toUtf8(), logon.password.toUtf8()};
     SMBCCTX* context = smbc_new_context();
     if (!context)
         return ERROR_BAD_PROVIDER;
-    smbc_setOptionUserData(context, session.get());
+    smbc_setOptionUserData(context, &session);
     smbc_setFunctionAuthDataWithContext(context, supplyLogon);
     smbc_setOptionNoAutoAnonymousLogin(context, true);
     smbc_setOptionUseKerberos(context, false);
     smbc_setOptionUseCCache(context, false);
     smbc_setPort(context, port);
-    smbc_setTimeout(context, timeoutMs);
-    // Level 3 carries the log-on failure's reason; nothing reaches stderr, the callback takes it all.
+    smbc_setTimeout(context, int(limit.count()));
+    // Level 3 carries the log-on failure's reason; the callback takes it all, nothing reaches stderr.
     smbc_setDebug(context, 3);
-    smbc_setLogCallback(context, session.get(), watchLog);
+    smbc_setLogCallback(context, &session, watchLog);
     if (!smbc_init_context(context)) {
         const int error = errno;
         smbc_free_context(context, true);
@@ -104,23 +163,23 @@ qint32 probe(const SmbShare& share, std::shared_ptr<Session> session, quint16 po
         return ERROR_BAD_PROVIDER;
     }
 
-    const QByteArray server = "smb://" + urlPart(share.server) + '/';
-    QByteArray folder = server + urlPart(share.share);
+    const QByteArray server = "smb://" + QUrl::toPercentEncoding(share.server) + '/';
+    QByteArray folder = server + QUrl::toPercentEncoding(share.share);
     for (const QString& name : share.folders)
-        folder += '/' + urlPart(name);
+        folder += '/' + QUrl::toPercentEncoding(name);
 
-    // Listing the server's shares needs only the log-on, so a refusal here is about the user, not the share.
+    // Listing the server's shares needs only the log-on. Some servers refuse the list to everyone: then the
+    // share itself tells.
     qint32 result = NO_ERROR;
     const int logonError = openFolder(context, server);
-    if (logonError == EACCES || logonError == EPERM) {
-        result = session->accountDisabled ? ERROR_ACCOUNT_DISABLED : ERROR_INVALID_PASSWORD;
+    if ((logonError == EACCES || logonError == EPERM) && session.logonRefused) {
+        result = refusal(session, ERROR_ACCESS_DENIED);
     } else if (isUnreachable(logonError) || logonError == EINVAL) { // EINVAL: the name has no address
         result = ERROR_BAD_NETPATH;
     } else {
-        // Some servers refuse to list their shares to anyone; the share itself still tells.
         const int shareError = openFolder(context, folder);
         if (shareError == EACCES || shareError == EPERM)
-            result = ERROR_ACCESS_DENIED;
+            result = refusal(session, ERROR_ACCESS_DENIED);
         else if (shareError == ENOENT || shareError == ENOTDIR || shareError == ENODEV || shareError == EINVAL)
             result = ERROR_BAD_NET_NAME;
         else if (isUnreachable(shareError))
@@ -130,32 +189,123 @@ qint32 probe(const SmbShare& share, std::shared_ptr<Session> session, quint16 po
             result = ERROR_EXTENDED_ERROR;
         }
     }
-    // Back to silence: the level outlives the context, and without the callback the library writes to stderr.
-    smbc_setDebug(context, 0);
-    smbc_setLogCallback(context, nullptr, nullptr);
     smbc_free_context(context, true);
     return result;
 }
 
-} // namespace
-
-namespace SmbProbe {
-
-qint32 check(const SmbShare& share, const SmbLogon& logon, quint16 port, std::chrono::milliseconds limit)
+QByteArray Request::toBytes() const
 {
-    auto session = std::make_shared<Session>(
-        Session {logon.domain.toUtf8(), logon.user.toUtf8(), logon.password.toUtf8(), false});
-    // The library's own timeout does not cover name lookups; a probe that overruns the limit is left to end
-    // on its own thread, which owns all it touches.
-    auto outcome = std::make_shared<std::promise<qint32>>();
-    std::future<qint32> result = outcome->get_future();
-    const int timeoutMs = int(limit.count());
-    std::thread([share, session, port, timeoutMs, outcome] {
-        outcome->set_value(probe(share, session, port, timeoutMs));
-    }).detach();
-    if (result.wait_for(limit) != std::future_status::ready)
-        return ERROR_BAD_NETPATH;
-    return result.get();
+    // Zero bytes apart: no field can hold one, since texts from the record file end at their first.
+    const QStringList fields {QString::number(port),
+                              QString::number(limit.count()),
+                              share.server,
+                              share.share,
+                              share.folders.join(u'/'),
+                              logon.domain,
+                              logon.user,
+                              logon.password};
+    return fields.join(QChar(0)).toUtf8();
+}
+
+std::optional<Request> Request::fromBytes(const QByteArray& bytes)
+{
+    const QStringList fields = QString::fromUtf8(bytes).split(QChar(0));
+    if (fields.size() != 8)
+        return std::nullopt;
+    bool portValid = false;
+    bool limitValid = false;
+    Request parsed {
+        {fields[2], fields[3], fields[4].split(u'/', Qt::SkipEmptyParts)},
+        {fields[5], fields[6], fields[7]},
+        fields[0].toUShort(&portValid),
+        std::chrono::milliseconds(fields[1].toInt(&limitValid)),
+    };
+    if (!portValid || !limitValid)
+        return std::nullopt;
+    return parsed;
+}
+
+int serve(int channel)
+{
+    // Each request is its length (4 bytes, little-endian) and its bytes; each answer a line with the code.
+    for (;;) {
+        quint32 size = 0;
+        if (!readExactly(channel, reinterpret_cast<char*>(&size), sizeof size))
+            return 0;
+        size = qFromLittleEndian(size);
+        if (size > 1 << 16)
+            return 2;
+        QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+        if (!readExactly(channel, bytes.data(), size))
+            return 2;
+        const std::optional<Request> request = Request::fromBytes(bytes);
+        const qint32 result
+            = request ? checkHere(request->share, request->logon, request->port, request->limit) : ERROR_BAD_PROVIDER;
+        if (!writeAll(channel, QByteArray::number(result) + '\n'))
+            return 2;
+    }
 }
 
 } // namespace SmbProbe
+
+SmbChecker::SmbChecker(QString program)
+    : m_program(std::move(program))
+{ }
+
+SmbChecker::~SmbChecker()
+{
+    stop();
+}
+
+bool SmbChecker::start()
+{
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return false;
+    m_helper = std::make_unique<Subprocess>();
+    QString error;
+    const bool started
+        = m_helper->start(m_program, {}, QProcessEnvironment::systemEnvironment(), false, &error, ends[1]);
+    close(ends[1]);
+    if (!started) {
+        close(ends[0]);
+        m_helper.reset();
+        qWarning().noquote() << "sharemount: cannot start the SMB check:" << error;
+        return false;
+    }
+    m_channel = ends[0];
+    return true;
+}
+
+void SmbChecker::stop()
+{
+    if (m_channel >= 0)
+        close(m_channel);
+    m_channel = -1;
+    // Closing the channel ends a helper that is waiting; one that is stuck in a check is killed.
+    m_helper.reset();
+}
+
+qint32 SmbChecker::check(const SmbShare& share, const SmbLogon& logon, quint16 port, std::chrono::milliseconds limit)
+{
+    if (!m_helper && !start())
+        return ERROR_BAD_PROVIDER;
+    const QByteArray bytes = SmbProbe::Request {share, logon, port, limit}.toBytes();
+    const quint32 size = qToLittleEndian(quint32(bytes.size()));
+    if (!writeAll(m_channel, QByteArray(reinterpret_cast<const char*>(&size), sizeof size) + bytes)) {
+        stop();
+        qWarning().noquote() << "sharemount: the SMB check has ended unexpectedly";
+        return ERROR_BAD_PROVIDER;
+    }
+    const std::optional<QByteArray> answer = readLine(m_channel, limit);
+    bool valid = false;
+    const qint32 result = answer ? answer->toInt(&valid) : 0;
+    if (valid)
+        return result;
+    stop();
+    if (answer) {
+        qWarning().noquote() << "sharemount: the SMB check has ended unexpectedly";
+        return ERROR_BAD_PROVIDER;
+    }
+    return ERROR_BAD_NETPATH;
+}

@@ -26,7 +26,7 @@ bool hasControlCharacters(const QString& text)
 bool isShareName(const QString& name)
 {
     static const QString reserved = QStringLiteral("\"/\\[]:|<>+=;,?*");
-    if (name.isEmpty() || hasControlCharacters(name))
+    if (name.isEmpty() || name == u"." || name == u".." || hasControlCharacters(name))
         return false;
     for (const QChar c : name) {
         if (reserved.contains(c))

@@ -40,6 +40,19 @@ QString systemError(const char* what, int error)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error)));
 }
 
+QByteArray readFrom(int fd)
+{
+    QByteArray contents;
+    char buffer[4096];
+    ssize_t count;
+    off_t offset = 0;
+    while (fd >= 0 && (count = pread(fd, buffer, sizeof buffer, offset)) > 0) {
+        contents.append(buffer, count);
+        offset += count;
+    }
+    return contents;
+}
+
 } // namespace
 
 Subprocess::~Subprocess()
@@ -52,20 +65,31 @@ Subprocess::~Subprocess()
 }
 
 bool Subprocess::start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-                       bool newSession, QString* error)
+                       bool newSession, QString* error, int channel)
 {
-    // An anonymous file rather than a pipe: a program that keeps running keeps writing its log, and a pipe
-    // nobody reads would stall it, or kill it once closed.
-    m_errorFd = memfd_create("stderr", MFD_CLOEXEC);
-    if (m_errorFd < 0) {
-        *error = systemError("memfd_create", errno);
-        return false;
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, m_errorFd, 2);
+    if (channel >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, channel, 0);
+        posix_spawn_file_actions_adddup2(&actions, channel, 1);
+    } else {
+        // Anonymous files rather than pipes: a program that keeps running keeps writing, and a pipe nobody
+        // reads would stall it, or kill it once closed.
+        m_outputFd = memfd_create("stdout", MFD_CLOEXEC);
+        m_errorFd = memfd_create("stderr", MFD_CLOEXEC);
+        if (m_outputFd < 0 || m_errorFd < 0) {
+            *error = systemError("memfd_create", errno);
+            posix_spawn_file_actions_destroy(&actions);
+            closeAll();
+            return false;
+        }
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, m_outputFd, 1);
+        posix_spawn_file_actions_adddup2(&actions, m_errorFd, 2);
+    }
+    // A mount's rclone lives long: it must hold no pipe of ours open, nor keep the folder we started in busy.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // The defaults matter: a program inherits its parent's blocked signals and ignored SIGPIPE otherwise.
@@ -94,6 +118,14 @@ bool Subprocess::start(const QString& program, const QStringList& arguments, con
     }
     m_newSession = newSession;
     m_pidFd = int(syscall(SYS_pidfd_open, m_pid, 0));
+    if (m_pidFd < 0) {
+        *error = systemError("pidfd_open", errno);
+        kill();
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+        closeAll();
+        return false;
+    }
     return true;
 }
 
@@ -109,8 +141,13 @@ std::optional<int> Subprocess::waitForExit(std::chrono::milliseconds limit)
     if (ready <= 0)
         return std::nullopt;
     int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) { }
+    pid_t waited;
+    do {
+        waited = waitpid(m_pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
     m_pid = -1;
+    if (waited < 0)
+        return std::nullopt;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -128,17 +165,14 @@ pid_t Subprocess::release()
     return pid;
 }
 
+QByteArray Subprocess::output() const
+{
+    return readFrom(m_outputFd);
+}
+
 QString Subprocess::errorOutput() const
 {
-    QByteArray output;
-    char buffer[4096];
-    ssize_t count;
-    off_t offset = 0;
-    while ((count = pread(m_errorFd, buffer, sizeof buffer, offset)) > 0) {
-        output.append(buffer, count);
-        offset += count;
-    }
-    return QString::fromLocal8Bit(output).trimmed();
+    return QString::fromLocal8Bit(readFrom(m_errorFd)).trimmed();
 }
 
 bool Subprocess::reapChild(pid_t pid)
@@ -160,7 +194,7 @@ QString Subprocess::findProgram(const QString& name, const QProcessEnvironment& 
 
 void Subprocess::closeAll()
 {
-    for (int* fd : {&m_pidFd, &m_errorFd}) {
+    for (int* fd : {&m_pidFd, &m_outputFd, &m_errorFd}) {
         if (*fd >= 0)
             close(*fd);
         *fd = -1;

@@ -16,10 +16,12 @@ public:
     ~Subprocess();
     Q_DISABLE_COPY_MOVE(Subprocess)
 
-    // Starts program with stdin and stdout on /dev/null and stderr kept for errorOutput(). A program in a
-    // session of its own outlives this one and the terminal it was started from.
+    // Starts program in /, with nothing on its stdin and its stdout and stderr kept for output() and
+    // errorOutput(); or, given a channel (a socket), talking through it on stdin and stdout and writing to this
+    // program's stderr. It inherits no other file of this program's. A program in a session of its own outlives
+    // this one and the terminal it was started from.
     bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-               bool newSession, QString* error);
+               bool newSession, QString* error, int channel = -1);
 
     pid_t pid() const { return m_pid; }
     // Becomes readable when the program ends; for poll().
@@ -32,7 +34,8 @@ public:
     // Stops watching a program that is meant to keep running; reapChild() collects it after it ends.
     pid_t release();
 
-    // What the program wrote to stderr so far.
+    // What the program wrote to stdout and to stderr so far.
+    QByteArray output() const;
     QString errorOutput() const;
 
     // Collects a released program that has ended, without waiting. True once it has.
@@ -45,6 +48,7 @@ private:
 
     pid_t m_pid = -1;
     int m_pidFd = -1;
+    int m_outputFd = -1;
     int m_errorFd = -1;
     bool m_newSession = false;
 };

@@ -30,8 +30,9 @@ public:
     // Letters not set are free.
     void setLetter(QChar letter, Letter state) { m_letters[letter] = std::move(state); }
     Letter letter(QChar letter) const { return m_letters.value(letter); }
-    // Results for the next adds or cancels, in order; when none is queued an add connects a free letter and a
-    // cancel disconnects a network drive (a busy one only when forced).
+    // Names take the real layer's shapes: "F:" for the add, the cancel and the name query, "F:\" also for the
+    // drive type. Results for the next adds or cancels, in order; when none is queued an add connects a free letter and
+    // a cancel disconnects a network drive (a busy one only when forced).
     void setNextAddResults(QList<qint32> results) { m_addResults = std::move(results); }
     void setNextCancelResults(QList<qint32> results) { m_cancelResults = std::move(results); }
 
@@ -41,12 +42,12 @@ public:
         calls.append({QStringLiteral("add"), resource.lpLocalName, resource.lpRemoteName, password, userName, false});
         if (!m_addResults.isEmpty())
             return m_addResults.takeFirst();
-        const QChar key = driveKey(resource.lpLocalName);
-        if (key.isNull())
+        const std::optional<QChar> key = driveLetter(resource.lpLocalName, false);
+        if (!key)
             return ERROR_BAD_DEVICE;
-        if (m_letters.value(key).drive != Drive::Free)
+        if (m_letters.value(*key).drive != Drive::Free)
             return ERROR_ALREADY_ASSIGNED;
-        m_letters[key] = {Drive::Network, resource.lpRemoteName};
+        m_letters[*key] = {Drive::Network, resource.lpRemoteName};
         return NO_ERROR;
     }
 
@@ -55,20 +56,23 @@ public:
         calls.append({QStringLiteral("cancel"), name, {}, {}, {}, force});
         if (!m_cancelResults.isEmpty())
             return m_cancelResults.takeFirst();
-        const QChar key = driveKey(name);
-        const Drive drive = m_letters.value(key).drive;
+        const std::optional<QChar> key = driveLetter(name, false);
+        const Drive drive = key ? m_letters.value(*key).drive : Drive::Free;
         if (drive != Drive::Network && drive != Drive::Busy)
             return ERROR_NOT_CONNECTED;
         if (drive == Drive::Busy && !force)
             return ERROR_DEVICE_IN_USE;
-        m_letters.remove(key);
+        m_letters.remove(*key);
         return NO_ERROR;
     }
 
     qint32 WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length) override
     {
         calls.append({QStringLiteral("name"), localName, {}, {}, {}, false});
-        const Letter state = m_letters.value(driveKey(localName));
+        const std::optional<QChar> key = driveLetter(localName, false);
+        if (!key)
+            return ERROR_BAD_DEVICE;
+        const Letter state = m_letters.value(*key);
         if ((state.drive != Drive::Network && state.drive != Drive::Busy) || state.remoteName.isEmpty())
             return ERROR_NOT_CONNECTED;
         if (quint32(state.remoteName.size()) >= length) {
@@ -82,8 +86,8 @@ public:
     qint32 GetDriveTypeA(const QString& rootPathName) override
     {
         calls.append({QStringLiteral("type"), rootPathName, {}, {}, {}, false});
-        const QChar key = driveKey(rootPathName);
-        switch (m_letters.value(key).drive) {
+        const std::optional<QChar> key = driveLetter(rootPathName, true);
+        switch (key ? m_letters.value(*key).drive : Drive::Free) {
         case Drive::Free:
             return DRIVE_NO_ROOT_DIR;
         case Drive::Local:
@@ -99,14 +103,6 @@ public:
     QList<Call> calls;
 
 private:
-    // Upper-case letter of "f:" or "F:\"; a null character for anything else, which is always free.
-    static QChar driveKey(const QString& name)
-    {
-        if (name.size() < 2 || name[1] != u':' || !name[0].isLetter() || name[0].unicode() > 127)
-            return {};
-        return name[0].toUpper();
-    }
-
     QMap<QChar, Letter> m_letters;
     QList<qint32> m_addResults;
     QList<qint32> m_cancelResults;
