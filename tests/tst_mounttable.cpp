@@ -58,6 +58,9 @@ void TestMountTable::parsesTheKernelsFormat()
     QCOMPARE(within.size(), 2);
     QCOMPARE(within[0].source, QStringLiteral("//fs/share"));
     QCOMPARE(within[1].fileSystemType, QStringLiteral("tmpfs"));
+    const QList<Mount> escaped = MountTable::parse(table, QStringLiteral("/home/ann/My Drives"));
+    QCOMPARE(escaped.size(), 1);
+    QCOMPARE(escaped[0].mountPoint, QStringLiteral("/home/ann/My Drives/G\\x"));
 
     // The last mount on a point is the one in sight.
     const QList<Mount> stacked

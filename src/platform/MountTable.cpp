@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 // The kernel writes space, tab, newline and backslash in paths as a backslash and three octal digits.
@@ -64,7 +66,13 @@ QList<Mount> parse(const QByteArray& mountInfo, const QString& within)
             field(at, lineEnd);
         if (at >= lineEnd)
             continue;
-        const QByteArray mountPoint = unescape(field(at, lineEnd));
+        const QByteArrayView escaped = field(at, lineEnd);
+        // Most lines are other mounts: tell them by their first bytes, before anything is copied.
+        const qsizetype plain
+            = std::min(escaped.indexOf('\\') < 0 ? escaped.size() : escaped.indexOf('\\'), folder.size());
+        if (!escaped.first(plain).startsWith(QByteArrayView(folder).first(plain)))
+            continue;
+        const QByteArray mountPoint = unescape(escaped);
         if (!folder.isEmpty()
             && !(mountPoint.startsWith(folder)
                  && (mountPoint.size() == folder.size() || mountPoint.at(folder.size()) == '/')))
