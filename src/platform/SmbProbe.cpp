@@ -282,7 +282,7 @@ void SmbChecker::stop()
     if (m_channel >= 0)
         close(m_channel);
     m_channel = -1;
-    // Closing the channel ends a helper that is waiting; one that is stuck in a check is killed.
+    // The helper holds nothing worth a goodbye, and one stuck in a check would not hear it.
     m_helper.reset();
 }
 
