@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -65,7 +66,14 @@ bool run(const QString& program, const QStringList& arguments, const QProcessEnv
 
 bool listable(const QString& folder)
 {
-    return QDir(folder).exists() && QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size() >= 0;
+    DIR* entries = opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return false;
+    errno = 0;
+    while (readdir(entries)) { }
+    const bool listed = errno == 0;
+    closedir(entries);
+    return listed;
 }
 
 // A bare rclone mount, as the layer starts it, without the layer's checks: up, listed, down.

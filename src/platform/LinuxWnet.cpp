@@ -130,9 +130,9 @@ qint32 LinuxWnet::WNetGetConnectionA(const QString& localName, QString& remoteNa
     return NO_ERROR;
 }
 
-QString LinuxWnet::providerProblem() const
+QString LinuxWnet::providerProblem(const QString& rclone) const
 {
-    if (Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment).isEmpty())
+    if (rclone.isEmpty())
         return QStringLiteral("rclone is missing: install the rclone package");
     if (access("/dev/fuse", R_OK | W_OK) != 0)
         return QStringLiteral("/dev/fuse is missing or not usable by this user: install fuse3");
@@ -155,7 +155,8 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
     const std::optional<SmbShare> share = SmbShare::fromRemoteName(resource.lpRemoteName);
     if (!share)
         return ERROR_BAD_NET_NAME;
-    if (const QString problem = providerProblem(); !problem.isEmpty()) {
+    const QString rclone = Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment);
+    if (const QString problem = providerProblem(rclone); !problem.isEmpty()) {
         qWarning().noquote() << "sharemount:" << problem;
         return ERROR_BAD_PROVIDER;
     }
@@ -173,7 +174,7 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
     }
     const QString mountPoint = *letterFolder(*letter);
     const RcloneMount::Outcome outcome = RcloneMount::mount({
-        Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment),
+        rclone,
         *share,
         logon,
         m_settings.smbPort,

@@ -49,7 +49,8 @@ private:
     std::optional<QString> letterFolder(QChar letter) const;
     // The network file system mounted on drive localName ("F:"), if any.
     std::optional<Mount> networkDrive(const QString& localName) const;
-    QString providerProblem() const;
+    // Why the layer cannot mount here, given where rclone was found; empty when nothing is missing.
+    QString providerProblem(const QString& rclone) const;
     void reapEndedMounts();
 
     Settings m_settings;
