@@ -166,3 +166,10 @@ QString findRecordFileName(const QString& folder)
     const QStringList names = QDir(folder).entryList({wanted}, QDir::Files, QDir::Name);
     return names.contains(wanted) ? wanted : names.value(0);
 }
+
+bool isRecordFileMissing(const QString& folder)
+{
+    const QString name = QString::fromLatin1(RecordFile::FileName);
+    const QFileInfo entry(QDir(folder).filePath(name));
+    return findRecordFileName(folder) != name && !entry.exists() && !entry.isSymLink();
+}

@@ -46,3 +46,8 @@ private:
 // The name under which a directory search that ignores case, hidden files, folders and special files
 // finds the record file in folder, or an empty text; a caller compares it with FileName exactly.
 QString findRecordFileName(const QString& folder);
+
+// The record file is missing from folder: the search does not find it under its exact name, and nothing else
+// (a folder, a special file, a link to nothing) holds that name; such an entry is an error to report, not a
+// file to create.
+bool isRecordFileMissing(const QString& folder);

@@ -236,7 +236,7 @@ frmMain::Startup frmMain::OpenDataFile()
     const QString folder = m_services.dataFolder;
     const QString fileName = QString::fromLatin1(RecordFile::FileName);
     QString error;
-    if (findRecordFileName(folder) != fileName) {
+    if (isRecordFileMissing(folder)) {
         const MessageBoxes::Answer answer
             = m_services.messages.ask({QStringLiteral("drvmap.dat is Missing!"),
                                        QStringLiteral("        Create New .dat File?"), MessageBoxes::Buttons::YesNo});
