@@ -1,5 +1,6 @@
 // Times filling the Records pane from record files of 1,000 and 32,767 saved slots.
 #include "platform/ConsoleMessageBoxes.h"
+#include "platform/ProcessSignals.h"
 #include "records/RecordList.h"
 #include "support/FakeWnet.h"
 #include "ui/main/frmMain.h"
@@ -45,6 +46,7 @@ double medianMs(QList<qint64> nanoseconds)
 
 int main(int argc, char** argv)
 {
+    ProcessSignals::setUp();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

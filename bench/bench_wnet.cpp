@@ -5,6 +5,7 @@
 #include "net/Wnet.h"
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
+#include "platform/ProcessSignals.h"
 #include "platform/RcloneMount.h"
 #include "platform/SmbProbe.h"
 #include "platform/Subprocess.h"
@@ -87,11 +88,13 @@ bool bareMount(const SambaTestbed& samba, const QString& mountPoint)
                        QString::fromLatin1(RcloneMount::obscure(samba.password('a'))));
     const int table = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     Subprocess rclone;
+    Subprocess::Options detached;
+    detached.newSession = true;
     QString error;
     if (!rclone.start(Subprocess::findProgram(QStringLiteral("rclone"), environment),
                       {QStringLiteral("mount"), QStringLiteral(":smb:sharea"), mountPoint,
                        QStringLiteral("--vfs-cache-mode"), QStringLiteral("writes")},
-                      environment, true, &error)) {
+                      environment, detached, &error)) {
         close(table);
         return false;
     }
@@ -134,6 +137,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    ProcessSignals::setUp();
     QCoreApplication app(argc, argv);
     QTemporaryDir work;
     QFile::setPermissions(work.path(),

@@ -3,6 +3,7 @@
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
 #include "platform/SmbProbe.h"
+#include "platform/Subprocess.h"
 #include "support/SambaTestbed.h"
 
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <csignal>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +80,22 @@ pid_t rcloneServing(const QString& mountPoint)
     return 0;
 }
 
+// Children of this process: those that run program, or those that have ended and wait to be collected.
+QList<pid_t> childProcesses(const QString& program, bool ended = false)
+{
+    QList<pid_t> found;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        // pid (name) state ppid ...: the name may hold spaces, the fields after its ")" do not.
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 2 || fields[1].toInt() != getpid())
+            continue;
+        if (ended ? fields[0] == "Z" : QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == program)
+            found << pid_t(pid.toInt());
+    }
+    return found;
+}
+
 QString reveal(const QByteArray& obscured)
 {
     QProcess rclone;
@@ -102,6 +121,7 @@ private slots:
     void namesAndDropsMountsMadeElsewhere();
     void takesTheRemoteNameLiterally();
     void answersPromptlyWhenTheServerDies();
+    void collectsTheProgramsItStarts();
     void boundsTheWaitForASilentServer();
     void reportsAMissingProvider();
 
@@ -378,8 +398,13 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
     QVERIFY(SambaTestbed::run(QStringLiteral("stop"), testbedDir));
     const pid_t rclone = rcloneServing(QDir(letterFolder('P')).canonicalPath());
     QVERIFY(rclone > 0);
+    const UniqueFd stopped = Subprocess::openProcess(rclone);
     QCOMPARE(kill(rclone, SIGSTOP), 0);
-    auto resume = qScopeGuard([rclone] { kill(rclone, SIGCONT); });
+    // Ended before wnet goes, which collects it.
+    const auto end = qScopeGuard([&stopped] {
+        syscall(SYS_pidfd_send_signal, stopped.get(), SIGKILL, nullptr, 0);
+        Subprocess::waitForEnd(stopped.get(), std::chrono::seconds(5));
+    });
 
     // Hanging would be the fault here, so each answer gets a generous bound, not a speed target.
     QElapsedTimer clock;
@@ -393,6 +418,26 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
     QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("cancel took %1 ms").arg(clock.elapsed())));
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("P:\\")), DRIVE_NO_ROOT_DIR);
+}
+
+void TestLinuxWnet::collectsTheProgramsItStarts()
+{
+    const NETRESOURCE drive = resource(QStringLiteral("U:"), remote(QStringLiteral("sharea")));
+    {
+        // Under a parent that ignores SIGCHLD the kernel collects the children: their ends are still seen.
+        std::signal(SIGCHLD, SIG_IGN);
+        const auto restore = qScopeGuard([] { std::signal(SIGCHLD, SIG_DFL); });
+        QCOMPARE(m_wnet->WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0), NO_ERROR);
+        QVERIFY(writeAll(letterFolder('U') + QStringLiteral("/kept.txt"), "kept"));
+        QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("U:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+        QVERIFY(!QFileInfo::exists(letterFolder('U')));
+    }
+
+    // A mount taken down from outside ends its rclone, which is collected then, not at the next call.
+    QCOMPARE(m_wnet->WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0), NO_ERROR);
+    QCOMPARE(QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), letterFolder('U')}), 0);
+    QTRY_VERIFY(rcloneServing(QDir(letterFolder('U')).canonicalPath()) == 0);
+    QTRY_COMPARE(childProcesses({}, true), QList<pid_t>());
 }
 
 void TestLinuxWnet::boundsTheWaitForASilentServer()

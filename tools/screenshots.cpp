@@ -1,5 +1,6 @@
 // Renders every window of the program offscreen to PNG files, so they can be looked at without a display.
 #include "platform/ConsoleMessageBoxes.h"
+#include "platform/ProcessSignals.h"
 #include "records/Crypt.h"
 #include "records/RecordFile.h"
 #include "support/FakeWnet.h"
@@ -44,6 +45,7 @@ bool save(QWidget& window, const QDir& folder, const QString& name)
 
 int main(int argc, char** argv)
 {
+    ProcessSignals::setUp();
     if (argc != 2) {
         std::fprintf(stderr, "usage: screenshots <folder>\n");
         return 2;

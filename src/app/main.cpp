@@ -3,6 +3,7 @@
 #include "platform/ConsoleMessageBoxes.h"
 #include "platform/DataFolder.h"
 #include "platform/LinuxWnet.h"
+#include "platform/ProcessSignals.h"
 #include "platform/WidgetMessageBoxes.h"
 #include "ui/main/frmMain.h"
 
@@ -14,6 +15,7 @@
 
 int main(int argc, char** argv)
 {
+    ProcessSignals::setUp();
     const QStringList arguments = Launch::arguments(argc, argv);
     const bool unattended = Launch::isUnattended(arguments);
     const Launch::DisplayChoice display = Launch::chooseDisplay(unattended, QProcessEnvironment::systemEnvironment());

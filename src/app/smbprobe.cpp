@@ -2,9 +2,12 @@
 // when a server does not answer. Requests come on stdin, result codes go to stdout.
 #include "platform/SmbProbe.h"
 
+#include "platform/ProcessSignals.h"
+
 #include <unistd.h>
 
 int main()
 {
+    ProcessSignals::setUp();
     return SmbProbe::serve(STDIN_FILENO);
 }

@@ -146,7 +146,6 @@ QString LinuxWnet::providerProblem(const QString& rclone) const
 qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
                                       qint32)
 {
-    reapEndedMounts();
     const std::optional<QChar> letter = Wnet::driveLetter(resource.lpLocalName, false);
     if (!letter)
         return ERROR_BAD_DEVICE;
@@ -173,7 +172,7 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
         return ERROR_BAD_DEVICE;
     }
     const QString mountPoint = *letterFolder(*letter);
-    const RcloneMount::Outcome outcome = RcloneMount::mount({
+    RcloneMount::Outcome outcome = RcloneMount::mount({
         rclone,
         *share,
         logon,
@@ -188,13 +187,12 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
         rmdir(QFile::encodeName(mountPoint).constData());
         return outcome.result;
     }
-    m_mountProcesses.append(outcome.process);
+    m_reaper.watch(std::move(*outcome.process));
     return NO_ERROR;
 }
 
 qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force)
 {
-    reapEndedMounts();
     const std::optional<Mount> mount = networkDrive(name);
     if (!mount)
         return ERROR_NOT_CONNECTED;
@@ -203,9 +201,4 @@ qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force
     if (result == NO_ERROR)
         rmdir(QFile::encodeName(mount->mountPoint).constData());
     return result;
-}
-
-void LinuxWnet::reapEndedMounts()
-{
-    m_mountProcesses.removeIf([](pid_t process) { return Subprocess::reapChild(process); });
 }

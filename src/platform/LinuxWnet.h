@@ -3,10 +3,10 @@
 #pragma once
 
 #include "net/Wnet.h"
+#include "platform/ChildReaper.h"
 #include "platform/MountTable.h"
 #include "platform/SmbProbe.h"
 
-#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -14,6 +14,7 @@
 #include <optional>
 #include <sys/types.h>
 
+// One for the whole run: it collects the rclone processes it starts as they end.
 class LinuxWnet : public Wnet
 {
 public:
@@ -51,9 +52,8 @@ private:
     std::optional<Mount> networkDrive(const QString& localName) const;
     // Why the layer cannot mount here, given where rclone was found; empty when nothing is missing.
     QString providerProblem(const QString& rclone) const;
-    void reapEndedMounts();
 
     Settings m_settings;
     SmbChecker m_checker;
-    QList<pid_t> m_mountProcesses;
+    ChildReaper m_reaper;
 };

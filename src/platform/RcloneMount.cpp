@@ -176,7 +176,9 @@ Outcome mount(const Request& request)
     QString error;
     // Started once in a session of its own rather than with --daemon, which starts rclone twice: the mount
     // outlives this program as a mapped drive does, and no terminal's hang-up reaches it.
-    if (!rclone.start(request.rclone, rcloneArguments(request), rcloneEnvironment(request), true, &error)) {
+    Subprocess::Options options;
+    options.newSession = true;
+    if (!rclone.start(request.rclone, rcloneArguments(request), rcloneEnvironment(request), options, &error)) {
         qWarning().noquote() << "sharemount: cannot start rclone:" << error;
         return {ERROR_BAD_PROVIDER};
     }

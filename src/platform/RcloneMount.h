@@ -3,12 +3,14 @@
 
 #include "platform/SmbProbe.h"
 #include "platform/SmbShare.h"
+#include "platform/Subprocess.h"
 
 #include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
 
 #include <chrono>
+#include <optional>
 #include <sys/types.h>
 
 namespace RcloneMount {
@@ -29,7 +31,7 @@ struct Request
 struct Outcome
 {
     qint32 result; // NO_ERROR, or the networking layer's code
-    pid_t process = -1; // the running rclone after a success
+    std::optional<Subprocess::Running> process = std::nullopt; // the running rclone after a success
 };
 
 // Starts rclone in a session of its own and waits until the mount table lists the mount and its root lists.

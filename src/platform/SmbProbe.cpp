@@ -263,9 +263,10 @@ bool SmbChecker::start()
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return false;
     m_helper = std::make_unique<Subprocess>();
+    Subprocess::Options options;
+    options.channel = ends[1];
     QString error;
-    const bool started
-        = m_helper->start(m_program, {}, QProcessEnvironment::systemEnvironment(), false, &error, ends[1]);
+    const bool started = m_helper->start(m_program, {}, QProcessEnvironment::systemEnvironment(), options, &error);
     close(ends[1]);
     if (!started) {
         close(ends[0]);

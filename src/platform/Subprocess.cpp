@@ -1,6 +1,7 @@
 #include "platform/Subprocess.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <csignal>
@@ -65,13 +66,13 @@ Subprocess::~Subprocess()
 }
 
 bool Subprocess::start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-                       bool newSession, QString* error, int channel)
+                       const Options& options, QString* error)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (channel >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, channel, 0);
-        posix_spawn_file_actions_adddup2(&actions, channel, 1);
+    if (options.channel >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, options.channel, 0);
+        posix_spawn_file_actions_adddup2(&actions, options.channel, 1);
     } else {
         // Anonymous files rather than pipes: a program that keeps running keeps writing, and a pipe nobody
         // reads would stall it, or kill it once closed.
@@ -87,8 +88,26 @@ bool Subprocess::start(const QString& program, const QStringList& arguments, con
         posix_spawn_file_actions_adddup2(&actions, m_outputFd, 1);
         posix_spawn_file_actions_adddup2(&actions, m_errorFd, 2);
     }
+    // Each file handed on is copied above the numbers it is to take, so that none overwrites another on its way.
+    const int handedOn = int(options.handedOn.size());
+    std::vector<int> copies;
+    const auto closeCopies = qScopeGuard([&copies] {
+        for (const int copy : copies)
+            close(copy);
+    });
+    for (int i = 0; i < handedOn; ++i) {
+        const int copy = fcntl(options.handedOn[i], F_DUPFD_CLOEXEC, 3 + handedOn);
+        if (copy < 0) {
+            *error = systemError("fcntl", errno);
+            posix_spawn_file_actions_destroy(&actions);
+            closeAll();
+            return false;
+        }
+        copies.push_back(copy);
+        posix_spawn_file_actions_adddup2(&actions, copy, 3 + i);
+    }
     // A mount's rclone lives long: it must hold no pipe of ours open, nor keep the folder we started in busy.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3 + handedOn);
     posix_spawn_file_actions_addchdir_np(&actions, "/");
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -100,7 +119,7 @@ bool Subprocess::start(const QString& program, const QStringList& arguments, con
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (newSession)
+    if (options.newSession)
         flags |= POSIX_SPAWN_SETSID;
     posix_spawnattr_setflags(&attributes, flags);
 
@@ -116,9 +135,11 @@ bool Subprocess::start(const QString& program, const QStringList& arguments, con
         closeAll();
         return false;
     }
-    m_newSession = newSession;
-    m_pidFd = int(syscall(SYS_pidfd_open, m_pid, 0));
-    if (m_pidFd < 0) {
+    m_newSession = options.newSession;
+    m_pidFd = openProcess(m_pid).release();
+    // Already ended, and collected by the kernel for a parent that ignores SIGCHLD: its number may be another's.
+    m_statusLost = m_pidFd < 0 && errno == ESRCH;
+    if (m_pidFd < 0 && !m_statusLost) {
         *error = systemError("pidfd_open", errno);
         kill();
         waitpid(m_pid, nullptr, 0);
@@ -133,36 +154,29 @@ std::optional<int> Subprocess::waitForExit(std::chrono::milliseconds limit)
 {
     if (m_pid <= 0)
         return std::nullopt;
-    pollfd exited {m_pidFd, POLLIN, 0};
-    int ready;
-    do {
-        ready = poll(&exited, 1, int(limit.count()));
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
+    if (!m_statusLost && !waitForEnd(m_pidFd, limit))
         return std::nullopt;
     int status = 0;
-    pid_t waited;
-    do {
-        waited = waitpid(m_pid, &status, 0);
-    } while (waited < 0 && errno == EINTR);
+    pid_t waited = -1;
+    while (!m_statusLost && (waited = waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) { }
     m_pid = -1;
+    // Ended, but ECHILD: the kernel has collected it already.
     if (waited < 0)
-        return std::nullopt;
+        return StatusLost;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void Subprocess::kill()
 {
-    if (m_pid > 0)
+    if (m_pid > 0 && !m_statusLost)
         ::kill(m_newSession ? -m_pid : m_pid, SIGKILL);
 }
 
-pid_t Subprocess::release()
+Subprocess::Running Subprocess::release()
 {
-    const pid_t pid = m_pid;
-    m_pid = -1;
+    Running running {std::exchange(m_pid, -1), UniqueFd(std::exchange(m_pidFd, -1))};
     closeAll();
-    return pid;
+    return running;
 }
 
 QByteArray Subprocess::output() const
@@ -175,12 +189,6 @@ QString Subprocess::errorOutput() const
     return QString::fromLocal8Bit(readFrom(m_errorFd)).trimmed();
 }
 
-bool Subprocess::reapChild(pid_t pid)
-{
-    int status;
-    return waitpid(pid, &status, WNOHANG) != 0;
-}
-
 QString Subprocess::findProgram(const QString& name, const QProcessEnvironment& environment)
 {
     for (const QString& folder : environment.value(QStringLiteral("PATH")).split(u':', Qt::SkipEmptyParts)) {
@@ -190,6 +198,19 @@ QString Subprocess::findProgram(const QString& name, const QProcessEnvironment& 
             return candidate;
     }
     return {};
+}
+
+UniqueFd Subprocess::openProcess(pid_t process)
+{
+    return UniqueFd(int(syscall(SYS_pidfd_open, process, 0)));
+}
+
+bool Subprocess::waitForEnd(int pidFd, std::chrono::milliseconds limit)
+{
+    pollfd ended {pidFd, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&ended, 1, int(limit.count()))) < 0 && errno == EINTR) { }
+    return ready > 0;
 }
 
 void Subprocess::closeAll()

@@ -1,6 +1,9 @@
 // Starting helper programs (rclone, fusermount3) with an exact argument list and environment, no shell.
 #pragma once
 
+#include "platform/UniqueFd.h"
+
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -16,32 +19,49 @@ public:
     ~Subprocess();
     Q_DISABLE_COPY_MOVE(Subprocess)
 
-    // Starts program in /, with nothing on its stdin and its stdout and stderr kept for output() and
-    // errorOutput(); or, given a channel (a socket), talking through it on stdin and stdout and writing to this
-    // program's stderr. It inherits no other file of this program's. A program in a session of its own outlives
-    // this one and the terminal it was started from.
-    bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-               bool newSession, QString* error, int channel = -1);
+    struct Options
+    {
+        // In a session of its own the program outlives this one and the terminal it was started from.
+        bool newSession = false;
+        // A socket for the program's stdin and stdout; its stderr is then this program's. Without one, stdin
+        // is /dev/null and stdout and stderr are kept for output() and errorOutput().
+        int channel = -1;
+        // Files the program is given as descriptors 3, 4 and so on. It inherits no other file of this program's.
+        QList<int> handedOn;
+    };
 
-    pid_t pid() const { return m_pid; }
+    // Starts program in /, with no shell between.
+    bool start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+               const Options& options, QString* error);
+
     // Becomes readable when the program ends; for poll().
     int exitNotifier() const { return m_pidFd; }
 
-    // The exit status once the program has ended within limit; -1 for a program killed by a signal.
+    // The exit status once the program has ended within limit: -1 for a program killed by a signal,
+    // StatusLost when nobody can know it (a parent that ignores SIGCHLD lets the kernel collect its children).
     std::optional<int> waitForExit(std::chrono::milliseconds limit);
+    static constexpr int StatusLost = -2;
     // Ends the program and its session.
     void kill();
-    // Stops watching a program that is meant to keep running; reapChild() collects it after it ends.
-    pid_t release();
+    struct Running
+    {
+        pid_t pid;
+        UniqueFd pidFd;
+    };
+    // Stops watching a program that is meant to keep running, for a ChildReaper to collect once it ends.
+    Running release();
 
     // What the program wrote to stdout and to stderr so far.
     QByteArray output() const;
     QString errorOutput() const;
 
-    // Collects a released program that has ended, without waiting. True once it has.
-    static bool reapChild(pid_t pid);
     // The program's full path found in the environment's PATH, or an empty text.
     static QString findProgram(const QString& name, const QProcessEnvironment& environment);
+    // A pidfd of process, any process of this user's, which cannot come to stand for another; invalid when the
+    // process has gone.
+    static UniqueFd openProcess(pid_t process);
+    // True once the process behind pidFd has ended, waiting at most limit.
+    static bool waitForEnd(int pidFd, std::chrono::milliseconds limit);
 
 private:
     void closeAll();
@@ -51,4 +71,5 @@ private:
     int m_outputFd = -1;
     int m_errorFd = -1;
     bool m_newSession = false;
+    bool m_statusLost = false;
 };

@@ -29,14 +29,15 @@ qint32 unmountFuse(const QString& mountPoint, bool force, const QProcessEnvironm
 
     Subprocess process;
     QString error;
-    if (!process.start(fusermount, arguments, environment, false, &error)) {
+    if (!process.start(fusermount, arguments, environment, {}, &error)) {
         qWarning().noquote() << "sharemount: cannot start fusermount3:" << error;
         return ERROR_BAD_PROVIDER;
     }
     const std::optional<int> status = process.waitForExit(limit);
-    if (status == 0)
-        return NO_ERROR;
     const QString output = process.errorOutput();
+    // fusermount3 says nothing when it succeeds: that tells even where its status was lost.
+    if (status == 0 || (status == Subprocess::StatusLost && output.isEmpty()))
+        return NO_ERROR;
     if (output.contains(u"busy"))
         return ERROR_DEVICE_IN_USE;
     if (output.contains(u"not permitted") || output.contains(u"Permission denied") || output.contains(u"not found in"))
