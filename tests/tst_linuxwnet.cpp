@@ -438,6 +438,13 @@ void TestLinuxWnet::collectsTheProgramsItStarts()
     QCOMPARE(QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), letterFolder('U')}), 0);
     QTRY_VERIFY(rcloneServing(QDir(letterFolder('U')).canonicalPath()) == 0);
     QTRY_COMPARE(childProcesses({}, true), QList<pid_t>());
+
+    // A check helper that has been killed is replaced by the next connect.
+    const QList<pid_t> helpers = childProcesses(QStringLiteral(SMBPROBE_PATH));
+    QVERIFY(!helpers.isEmpty());
+    for (const pid_t helper : helpers)
+        QCOMPARE(kill(helper, SIGKILL), 0);
+    QCOMPARE(m_wnet->WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0), NO_ERROR);
 }
 
 void TestLinuxWnet::boundsTheWaitForASilentServer()
@@ -462,9 +469,6 @@ void TestLinuxWnet::boundsTheWaitForASilentServer()
     const SmbLogon logon {QString(), m_samba.user('a'), m_samba.password('a')};
     QCOMPARE(checker.check(share, logon, silent.serverPort(), std::chrono::milliseconds(1500)), ERROR_BAD_NETPATH);
     QCOMPARE(checker.check(share, logon, m_samba.port(), std::chrono::seconds(10)), NO_ERROR);
-    QCOMPARE(checker.check(share, {QString(), m_samba.user('a'), QStringLiteral("wrong")}, m_samba.port(),
-                           std::chrono::seconds(10)),
-             ERROR_INVALID_PASSWORD);
 }
 
 void TestLinuxWnet::reportsAMissingProvider()

@@ -136,6 +136,26 @@ qint32 refusal(const Session& session, qint32 otherwise)
     return session.accountDisabled ? ERROR_ACCOUNT_DISABLED : ERROR_INVALID_PASSWORD;
 }
 
+// What a share that did not open (shareError) says of the server, the log-on and the share. A refused log-on
+// says so in the library's log and is not tried a second time: each failed log-on counts towards a lockout.
+qint32 whyRefused(SMBCCTX* context, const Session& session, const QByteArray& server, int shareError)
+{
+    if (session.logonRefused)
+        return refusal(session, ERROR_ACCESS_DENIED);
+    if (shareError == EACCES || shareError == EPERM)
+        return ERROR_ACCESS_DENIED;
+    if (isUnreachable(shareError))
+        return ERROR_BAD_NETPATH;
+    if (shareError == ENOENT || shareError == ENOTDIR || shareError == ENODEV || shareError == EINVAL) {
+        // A share or folder that is not there, or a server name that has no address (EINVAL): the server's list
+        // of shares tells which.
+        const int serverError = openFolder(context, server);
+        return isUnreachable(serverError) || serverError == EINVAL ? ERROR_BAD_NETPATH : ERROR_BAD_NET_NAME;
+    }
+    qWarning().noquote() << "sharemount: the server refuses the share:" << std::strerror(shareError);
+    return ERROR_EXTENDED_ERROR;
+}
+
 } // namespace
 
 namespace SmbProbe {
@@ -168,27 +188,9 @@ qint32 checkHere(const SmbShare& share, const SmbLogon& logon, quint16 port, std
     for (const QString& name : share.folders)
         folder += '/' + QUrl::toPercentEncoding(name);
 
-    // Listing the server's shares needs only the log-on. Some servers refuse the list to everyone: then the
-    // share itself tells.
-    qint32 result = NO_ERROR;
-    const int logonError = openFolder(context, server);
-    if ((logonError == EACCES || logonError == EPERM) && session.logonRefused) {
-        result = refusal(session, ERROR_ACCESS_DENIED);
-    } else if (isUnreachable(logonError) || logonError == EINVAL) { // EINVAL: the name has no address
-        result = ERROR_BAD_NETPATH;
-    } else {
-        const int shareError = openFolder(context, folder);
-        if (shareError == EACCES || shareError == EPERM)
-            result = refusal(session, ERROR_ACCESS_DENIED);
-        else if (shareError == ENOENT || shareError == ENOTDIR || shareError == ENODEV || shareError == EINVAL)
-            result = ERROR_BAD_NET_NAME;
-        else if (isUnreachable(shareError))
-            result = ERROR_BAD_NETPATH;
-        else if (shareError != 0) {
-            qWarning().noquote() << "sharemount: the server refuses the share:" << std::strerror(shareError);
-            result = ERROR_EXTENDED_ERROR;
-        }
-    }
+    // The share first: when it opens, that is all.
+    const int shareError = openFolder(context, folder);
+    const qint32 result = shareError == 0 ? NO_ERROR : whyRefused(context, session, server, shareError);
     smbc_free_context(context, true);
     return result;
 }
@@ -289,24 +291,28 @@ void SmbChecker::stop()
 
 qint32 SmbChecker::check(const SmbShare& share, const SmbLogon& logon, quint16 port, std::chrono::milliseconds limit)
 {
-    if (!m_helper && !start())
-        return ERROR_BAD_PROVIDER;
     const QByteArray bytes = SmbProbe::Request {share, logon, port, limit}.toBytes();
     const quint32 size = qToLittleEndian(quint32(bytes.size()));
-    if (!writeAll(m_channel, QByteArray(reinterpret_cast<const char*>(&size), sizeof size) + bytes)) {
+    const QByteArray request = QByteArray(reinterpret_cast<const char*>(&size), sizeof size) + bytes;
+    // A helper that has ended since the last check (killed, or crashed) is replaced, once.
+    for (int attempt = 1;; ++attempt) {
+        if (!m_helper && !start())
+            return ERROR_BAD_PROVIDER;
+        if (writeAll(m_channel, request)) {
+            const std::optional<QByteArray> answer = readLine(m_channel, limit);
+            if (!answer) {
+                stop();
+                return ERROR_BAD_NETPATH;
+            }
+            bool valid = false;
+            const qint32 result = answer->toInt(&valid);
+            if (valid)
+                return result;
+        }
         stop();
-        qWarning().noquote() << "sharemount: the SMB check has ended unexpectedly";
-        return ERROR_BAD_PROVIDER;
+        if (attempt == 2) {
+            qWarning().noquote() << "sharemount: the SMB check has ended unexpectedly";
+            return ERROR_BAD_PROVIDER;
+        }
     }
-    const std::optional<QByteArray> answer = readLine(m_channel, limit);
-    bool valid = false;
-    const qint32 result = answer ? answer->toInt(&valid) : 0;
-    if (valid)
-        return result;
-    stop();
-    if (answer) {
-        qWarning().noquote() << "sharemount: the SMB check has ended unexpectedly";
-        return ERROR_BAD_PROVIDER;
-    }
-    return ERROR_BAD_NETPATH;
 }

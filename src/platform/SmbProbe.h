@@ -53,7 +53,7 @@ public:
     Q_DISABLE_COPY_MOVE(SmbChecker)
 
     // As checkHere; ERROR_BAD_NETPATH when the server has not answered within limit, ERROR_BAD_PROVIDER when
-    // the helper cannot run.
+    // the helper cannot run. A helper that has gone since the last check is started anew.
     qint32 check(const SmbShare& share, const SmbLogon& logon, quint16 port, std::chrono::milliseconds limit);
 
 private:
