@@ -99,7 +99,8 @@ QList<pid_t> childProcesses(const QString& program, bool ended = false)
 QString reveal(const QByteArray& obscured)
 {
     QProcess rclone;
-    rclone.start(QStringLiteral("rclone"), {QStringLiteral("reveal"), QString::fromLatin1(obscured)});
+    rclone.start(QStringLiteral("rclone"),
+                 {QStringLiteral("reveal"), QStringLiteral("--"), QString::fromLatin1(obscured)});
     rclone.waitForFinished();
     return QString::fromUtf8(rclone.readAllStandardOutput()).chopped(1);
 }

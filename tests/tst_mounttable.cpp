@@ -169,7 +169,8 @@ void TestMountTable::obscuresAsRcloneReveals()
                                     QStringLiteral("Grüße €"), QString(70, u'x')}) {
         const QByteArray obscured = RcloneMount::obscure(password);
         QProcess reveal;
-        reveal.start(QStringLiteral("rclone"), {QStringLiteral("reveal"), QString::fromLatin1(obscured)});
+        reveal.start(QStringLiteral("rclone"),
+                     {QStringLiteral("reveal"), QStringLiteral("--"), QString::fromLatin1(obscured)});
         QVERIFY(reveal.waitForFinished());
         QCOMPARE(reveal.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(reveal.readAllStandardOutput()).chopped(1), password);
