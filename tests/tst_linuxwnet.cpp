@@ -6,20 +6,25 @@
 #include "platform/Subprocess.h"
 #include "support/SambaTestbed.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -68,16 +73,17 @@ QStringList placesHolding(const QByteArray& text, const QString& folder)
     return found;
 }
 
-// The rclone process that serves the mount on mountPoint.
-pid_t rcloneServing(const QString& mountPoint)
+// The rclone processes that serve, or served, the mount on mountPoint.
+QList<pid_t> rclonesServing(const QString& mountPoint)
 {
+    QList<pid_t> found;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         const QList<QByteArray> arguments = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0');
         if (arguments.size() > 3 && arguments[0].endsWith("rclone")
             && arguments.contains(QFile::encodeName(mountPoint)))
-            return pid_t(pid.toInt());
+            found << pid_t(pid.toInt());
     }
-    return 0;
+    return found;
 }
 
 // Children of this process: those that run program, or those that have ended and wait to be collected.
@@ -94,6 +100,13 @@ QList<pid_t> childProcesses(const QString& program, bool ended = false)
             found << pid_t(pid.toInt());
     }
     return found;
+}
+
+QByteArray sha256(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
 }
 
 QString reveal(const QByteArray& obscured)
@@ -120,18 +133,23 @@ private slots:
     void tellsFreeLettersFromTakenOnes();
     void asksBeforeDroppingABusyDrive();
     void namesAndDropsMountsMadeElsewhere();
+    void takesTheRemoteNameLiterally_data();
     void takesTheRemoteNameLiterally();
-    void answersPromptlyWhenTheServerDies();
+    void sendsEverySavedFileBeforeTheDriveGoes();
+    void keepsWhatAServerThatStoppedDidNotGet();
+    void givesALetterToOneConnectAtATime();
     void collectsTheProgramsItStarts();
     void boundsTheWaitForASilentServer();
-    void reportsAMissingProvider();
+    void refusesAProviderThatFails();
 
 private:
     LinuxWnet::Settings settings(quint16 port) const;
     QString letterFolder(char letter) const { return m_drives.filePath(QString(QLatin1Char(letter))); }
+    QString letterCache(char letter) const { return m_cache.filePath(QStringLiteral("rclone-") + QLatin1Char(letter)); }
 
     SambaTestbed m_samba;
     QTemporaryDir m_drives;
+    QTemporaryDir m_cache;
     std::unique_ptr<LinuxWnet> m_wnet;
 };
 
@@ -142,6 +160,8 @@ LinuxWnet::Settings TestLinuxWnet::settings(quint16 port) const
     environment.insert(QStringLiteral("SHAREMOUNT_SMB_PORT"), QString::number(port));
     LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
     settings.probeProgram = QStringLiteral(SMBPROBE_PATH);
+    // A run's own, so that no earlier run's unsent files reach this run's servers.
+    settings.cacheFolder = m_cache.path();
     return settings;
 }
 
@@ -175,27 +195,25 @@ void TestLinuxWnet::connectsAndCarriesFiles()
     QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("F:"), name, length), NO_ERROR);
     QCOMPARE(name, remote(QStringLiteral("sharea")));
 
-    // Written through the drive, the file lands on the server; written on the server, it shows on the drive.
-    QVERIFY(writeAll(letterFolder('F') + QStringLiteral("/report.txt"), "written through the drive"));
-    QTRY_COMPARE(readAll(m_samba.shareFolder('a') + QStringLiteral("/report.txt")),
-                 QByteArray("written through the drive"));
+    // Written on the server, a file shows on the drive (the other way is for the tests of uploads and names).
     QVERIFY(writeAll(m_samba.shareFolder('a') + QStringLiteral("/notes.txt"), "written on the server"));
     QTRY_COMPARE(readAll(letterFolder('F') + QStringLiteral("/notes.txt")), QByteArray("written on the server"));
 
-    // The password is in no command line and in no file that others may read; rclone has it from its
-    // environment, which only its owner can read, and in no form on its command line.
+    // The password is in no command line and in no file that others may read. rclone has it, obscured, from a
+    // configuration in memory that only it holds and only its owner can open.
     const QByteArray password = m_samba.password('a').toUtf8();
     QCOMPARE(placesHolding(password, QDir::homePath()), QStringList());
     QCOMPARE(placesHolding(password, m_drives.path()), QStringList());
-    const pid_t rclone = rcloneServing(QDir(letterFolder('F')).canonicalPath());
+    QCOMPARE(placesHolding(password, m_cache.path()), QStringList());
+    const pid_t rclone = rclonesServing(QDir(letterFolder('F')).canonicalPath()).value(0);
     QVERIFY(rclone > 0);
     const QByteArray commandLine = readAll(QStringLiteral("/proc/%1/cmdline").arg(rclone));
     QVERIFY2(!commandLine.contains("pass") && !commandLine.contains("PASS"), commandLine.constData());
-    const QByteArray variable = "RCLONE_SMB_PASS=";
-    for (const QByteArray& entry : readAll(QStringLiteral("/proc/%1/environ").arg(rclone)).split('\0')) {
-        if (entry.startsWith(variable))
-            QCOMPARE(reveal(entry.mid(variable.size())), m_samba.password('a'));
-    }
+    QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(rclone)).contains("RCLONE_"));
+    const QByteArray configuration = readAll(QStringLiteral("/proc/%1/fd/3").arg(rclone));
+    const qsizetype pass = configuration.indexOf("\npass = ") + 8;
+    QVERIFY(pass > 8);
+    QCOMPARE(reveal(configuration.mid(pass, configuration.indexOf('\n', pass) - pass)), m_samba.password('a'));
 
     QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("F:\\")), DRIVE_NO_ROOT_DIR);
@@ -231,6 +249,10 @@ void TestLinuxWnet::refusesWithTheCodeThatSaysWhy_data()
                                       << int(ERROR_BAD_NET_NAME);
     QTest::newRow("option as server") << "G:" << QStringLiteral("\\\\-o\\sharea") << 'a' << true
                                       << int(ERROR_BAD_NET_NAME);
+    // Colons and double quotes cannot stand in SMB names: no such folder, whatever follows them.
+    QTest::newRow("colon") << "G:" << sharea + QStringLiteral("\\x:y") << 'a' << true << int(ERROR_BAD_NET_NAME);
+    QTest::newRow("quotes") << "G:" << sharea + QStringLiteral("\\say \"hi\"") << 'a' << true
+                            << int(ERROR_BAD_NET_NAME);
     QTest::newRow("no colon") << "G" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
     QTest::newRow("root path") << "G:\\" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
     QTest::newRow("after Z") << "[:" << sharea << 'a' << true << int(ERROR_BAD_DEVICE);
@@ -347,38 +369,114 @@ void TestLinuxWnet::namesAndDropsMountsMadeElsewhere()
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("N:\\")), DRIVE_NO_ROOT_DIR);
 }
 
+void TestLinuxWnet::takesTheRemoteNameLiterally_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("share root") << QString();
+    // Commas, quotes, equals signs and spaces become no option of rclone or of the mount (",ro" would make the
+    // drive read-only).
+    QTest::newRow("option text") << QStringLiteral("odd, name 'y'=x,ro");
+    // rclone's default encoding would mount full-width look-alikes of these: another, empty folder.
+    QTest::newRow("trailing period") << QStringLiteral("Acme Inc.");
+    QTest::newRow("trailing space") << QStringLiteral("Old Files \\2024");
+}
+
 void TestLinuxWnet::takesTheRemoteNameLiterally()
 {
-    // Commas, quotes, equals signs and spaces in a folder's name reach the server as they stand: none of them
-    // becomes an option of rclone or of the mount (",ro" would make the drive read-only).
-    const QString odd = QStringLiteral("odd, name 'y'=x,ro");
-    QVERIFY(QDir().mkpath(m_samba.shareFolder('a') + u'/' + odd));
-    QVERIFY(writeAll(m_samba.shareFolder('a') + u'/' + odd + QStringLiteral("/marker.txt"), "inside"));
-    QProcess::execute(QStringLiteral("chown"),
-                      {QStringLiteral("-R"), QStringLiteral("60001:60000"), m_samba.shareFolder('a')});
-    const QString remoteName = remote(QStringLiteral("sharea\\")) + odd;
+    QFETCH(QString, folder);
+    const QString shareFolder = m_samba.shareFolder('a');
+    const QString serverFolder = shareFolder + u'/' + QString(folder).replace(u'\\', u'/');
+    QVERIFY(QDir().mkpath(serverFolder));
+    QVERIFY(writeAll(serverFolder + QStringLiteral("/marker.txt"), "inside"));
+    QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("60001:60000"), shareFolder});
+    const QString remoteName = remote(QStringLiteral("sharea")) + (folder.isEmpty() ? QString() : u'\\' + folder);
 
     QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("O:"), remoteName), m_samba.password('a'),
                                          m_samba.user('a'), 0),
              NO_ERROR);
     QCOMPARE(readAll(letterFolder('O') + QStringLiteral("/marker.txt")), QByteArray("inside"));
-    QVERIFY(writeAll(letterFolder('O') + QStringLiteral("/saved.txt"), "writable"));
+    // Windows reserves ":" and "?": the server takes such a file under full-width look-alikes of them.
+    const QStringList saved {QStringLiteral("saved.txt"), QStringLiteral("draft."), QStringLiteral("a:b?.txt")};
+    for (const QString& name : saved)
+        QVERIFY(writeAll(letterFolder('O') + u'/' + name, "written through the drive"));
     QString name;
     quint32 length = Wnet::RemoteNameBufferLength;
     QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("O:"), name, length), NO_ERROR);
     QCOMPARE(name, remoteName);
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("O:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
 
-    // Colons and double quotes cannot stand in SMB names: no such folder, whatever follows them.
-    for (const char* folder : {"\\x:y", "\\say \"hi\""}) {
-        QCOMPARE(
-            m_wnet->WNetAddConnection2A(
-                resource(QStringLiteral("P:"), remote(QStringLiteral("sharea")) + QString::fromLatin1(folder).mid(1)),
-                m_samba.password('a'), m_samba.user('a'), 0),
-            ERROR_BAD_NET_NAME);
+    // The files are where the user saved them, and no look-alike of a period or a space has appeared.
+    for (const QString& file : {saved[0], saved[1], QStringLiteral("a\uFF1Ab\uFF1F.txt")})
+        QCOMPARE(readAll(serverFolder + u'/' + file), QByteArray("written through the drive"));
+    QDirIterator entries(shareFolder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString entry = entries.next();
+        QVERIFY2(!entry.contains(u'\uFF0E') && !entry.contains(u'\u2420'), qPrintable(entry));
     }
+
+    // A folder whose name holds such a look-alike would be mounted as another folder: it is refused.
+    QVERIFY(QDir().mkpath(shareFolder + QStringLiteral("/x\uFF1Ay")));
+    QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("60001:60000"), shareFolder});
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("O:"), remote(QStringLiteral("sharea\\x\uFF1Ay"))),
+                                         m_samba.password('a'), m_samba.user('a'), 0),
+             ERROR_BAD_NET_NAME);
 }
 
-void TestLinuxWnet::answersPromptlyWhenTheServerDies()
+void TestLinuxWnet::sendsEverySavedFileBeforeTheDriveGoes()
+{
+    // An earlier run's messages stay in the drive's log, within its bound.
+    const QString log = letterCache('S') + QStringLiteral(".log");
+    QVERIFY(writeAll(log, QByteArray(3 << 20, '.') + "\nthe last line of an earlier run\n"));
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("S:"), remote(QStringLiteral("sharea"))),
+                                         m_samba.password('a'), m_samba.user('a'), 0),
+             NO_ERROR);
+    // Big enough that its upload is still under way when the unmount is done.
+    QByteArray contents(64 << 20, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(contents.data()), contents.size() / 4);
+    QVERIFY(writeAll(letterFolder('S') + QStringLiteral("/large.bin"), contents));
+
+    // A slow link: the server answers a fifth of the time, and the upload takes longer than the layer's limit,
+    // which bounds only a wait in which nothing moves.
+    std::atomic<bool> slow {true};
+    std::thread throttle([&] {
+        while (slow) {
+            m_samba.signal(SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            m_samba.signal(SIGCONT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const auto stopThrottling = [&] {
+        slow = false;
+        if (throttle.joinable())
+            throttle.join();
+    };
+    const auto fast = qScopeGuard(stopThrottling);
+    LinuxWnet::Settings shortWait = settings(m_samba.port());
+    shortWait.limit = std::chrono::milliseconds(1000);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(LinuxWnet(shortWait).WNetCancelConnection2A(QStringLiteral("S:"), Wnet::CONNECT_UPDATE_PROFILE, false),
+             NO_ERROR);
+    QVERIFY2(clock.elapsed() > 1000, qPrintable(QStringLiteral("the upload took only %1 ms").arg(clock.elapsed())));
+    stopThrottling();
+    // The answer came once the server had the file whole: its size at once, before a slow read could race the
+    // upload, then its contents.
+    const QString onServer = m_samba.shareFolder('a') + QStringLiteral("/large.bin");
+    QCOMPARE(QFileInfo(onServer).size(), contents.size());
+    QCOMPARE(sha256(onServer), QCryptographicHash::hash(contents, QCryptographicHash::Sha256));
+
+    // Nothing of a file the server has stays in the cache.
+    QDirIterator cached(letterCache('S'), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!cached.hasNext(), qPrintable(cached.hasNext() ? cached.next() : QString()));
+    const QByteArray logged = readAll(log);
+    QVERIFY(logged.size() < 1 << 20);
+    QVERIFY(logged.contains("the last line of an earlier run\n"));
+    QVERIFY(logged.contains("ShareMount: mounting //127.0.0.1/sharea on"));
+}
+
+void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
 {
     QTemporaryDir dir;
     // smbd serves the shares as their users, who must be able to reach them.
@@ -386,27 +484,36 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
         dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QString testbedDir = dir.filePath(QStringLiteral("samba"));
     QVERIFY(SambaTestbed::run(QStringLiteral("start"), testbedDir));
-    auto stopServer = qScopeGuard([&] { SambaTestbed::run(QStringLiteral("stop"), testbedDir); });
-    const SambaTestbed doomed = SambaTestbed::at(testbedDir);
-    LinuxWnet wnet(settings(doomed.port()));
-    QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("P:"), remote(QStringLiteral("sharea"))),
-                                      doomed.password('a'), doomed.user('a'), 0),
-             NO_ERROR);
+    const SambaTestbed server = SambaTestbed::at(testbedDir);
+    const auto stopServer = qScopeGuard([&] {
+        server.signal(SIGCONT);
+        SambaTestbed::run(QStringLiteral("stop"), testbedDir);
+    });
+    LinuxWnet wnet(settings(server.port()));
+    // The disconnects give up on a server that has stopped answering sooner than the layer would.
+    LinuxWnet::Settings shortWait = settings(server.port());
+    shortWait.limit = std::chrono::milliseconds(2000);
+    LinuxWnet impatient(shortWait);
+    const NETRESOURCE drive = resource(QStringLiteral("P:"), remote(QStringLiteral("sharea")));
+    // A file saved once the server has stopped answering: its upload cannot get through.
+    const auto saveWhileStopped = [&](const QString& name, const QByteArray& contents) {
+        QFile saved(letterFolder('P') + u'/' + name);
+        const bool written = saved.open(QIODevice::WriteOnly) && saved.write(contents) == contents.size();
+        server.signal(SIGSTOP);
+        saved.close();
+        return written;
+    };
 
-    // The server goes, and the mount's own process stops answering: anything that looked into the mount
-    // would hang now.
-    stopServer.dismiss();
-    QVERIFY(SambaTestbed::run(QStringLiteral("stop"), testbedDir));
-    const pid_t rclone = rcloneServing(QDir(letterFolder('P')).canonicalPath());
+    QCOMPARE(wnet.WNetAddConnection2A(drive, server.password('a'), server.user('a'), 0), NO_ERROR);
+    const QByteArray report(1 << 20, 'r');
+    QVERIFY(saveWhileStopped(QStringLiteral("report.txt"), report));
+    // And the mount's own process stops answering: anything that looked into the mount would hang now.
+    const pid_t rclone = rclonesServing(QDir(letterFolder('P')).canonicalPath()).value(0);
     QVERIFY(rclone > 0);
     const UniqueFd stopped = Subprocess::openProcess(rclone);
     QCOMPARE(kill(rclone, SIGSTOP), 0);
-    // Ended before wnet goes, which collects it.
-    const auto end = qScopeGuard([&stopped] {
-        syscall(SYS_pidfd_send_signal, stopped.get(), SIGKILL, nullptr, 0);
-        Subprocess::waitForEnd(stopped.get(), std::chrono::seconds(5));
-    });
-
+    const auto endRclone
+        = qScopeGuard([&stopped] { syscall(SYS_pidfd_send_signal, stopped.get(), SIGKILL, nullptr, 0); });
     // Hanging would be the fault here, so each answer gets a generous bound, not a speed target.
     QElapsedTimer clock;
     clock.start();
@@ -415,10 +522,71 @@ void TestLinuxWnet::answersPromptlyWhenTheServerDies()
     quint32 length = Wnet::RemoteNameBufferLength;
     QCOMPARE(wnet.WNetGetConnectionA(QStringLiteral("P:"), name, length), NO_ERROR);
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QStringLiteral("listing took %1 ms").arg(clock.elapsed())));
+    // The disconnect cannot say the file is safe: it says which file is not, within its bound.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("sent nothing for 2000 ms")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1 file saved on the drive did not")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ +report.txt$")));
     clock.start();
-    QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
-    QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("cancel took %1 ms").arg(clock.elapsed())));
+    QCOMPARE(impatient.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false),
+             ERROR_EXTENDED_ERROR);
+    QVERIFY2(clock.elapsed() < 6000, qPrintable(QStringLiteral("cancel took %1 ms").arg(clock.elapsed())));
     QCOMPARE(wnet.GetDriveTypeA(QStringLiteral("P:\\")), DRIVE_NO_ROOT_DIR);
+
+    // Back again, the server gets the file whole from the next mount of its share on the letter.
+    QVERIFY(server.signal(SIGCONT));
+    QCOMPARE(wnet.WNetAddConnection2A(drive, server.password('a'), server.user('a'), 0), NO_ERROR);
+    // A retry of rclone's own may wait for the stopped server's earlier session to let go of the file.
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(server.shareFolder('a') + QStringLiteral("/report.txt")), report, 30000);
+
+    // Dropped by force, the drive goes at once, and its rclone goes on trying. Another share can still have the
+    // letter: the rclone is ended once it has sent nothing for the layer's limit.
+    const QByteArray notes(1 << 20, 'n');
+    QVERIFY(saveWhileStopped(QStringLiteral("notes.txt"), notes));
+    QCOMPARE(impatient.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, true), NO_ERROR);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("sent nothing for 2000 ms")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("1 file saved on the drive did not")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^ +notes.txt$")));
+    LinuxWnet::Settings otherServer = settings(m_samba.port());
+    otherServer.limit = shortWait.limit;
+    LinuxWnet other(otherServer);
+    QCOMPARE(other.WNetAddConnection2A(resource(QStringLiteral("P:"), remote(QStringLiteral("shareb"))),
+                                       m_samba.password('b'), m_samba.user('b'), 0),
+             NO_ERROR);
+    // Two rclones on one cache could spoil it.
+    QCOMPARE(rclonesServing(QDir(letterFolder('P')).canonicalPath()).size(), 1);
+    QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+    // What it could not send waited for its share.
+    QVERIFY(server.signal(SIGCONT));
+    QCOMPARE(wnet.WNetAddConnection2A(drive, server.password('a'), server.user('a'), 0), NO_ERROR);
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(server.shareFolder('a') + QStringLiteral("/notes.txt")), notes, 30000);
+    QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+
+    // Each mount added its messages to the log; none emptied it.
+    QCOMPARE(readAll(letterCache('P') + QStringLiteral(".log")).count("ShareMount: mounting"), 4);
+}
+
+void TestLinuxWnet::givesALetterToOneConnectAtATime()
+{
+    // Two programs connect their shares to the same letter at the same moment, a few times over.
+    for (int round = 0; round < 3; ++round) {
+        LinuxWnet first(settings(m_samba.port()));
+        LinuxWnet second(settings(m_samba.port()));
+        qint32 other = -1;
+        std::thread racing([&] {
+            other = second.WNetAddConnection2A(resource(QStringLiteral("T:"), remote(QStringLiteral("shareb"))),
+                                               m_samba.password('b'), m_samba.user('b'), 0);
+        });
+        const qint32 one = first.WNetAddConnection2A(resource(QStringLiteral("T:"), remote(QStringLiteral("sharea"))),
+                                                     m_samba.password('a'), m_samba.user('a'), 0);
+        racing.join();
+        QCOMPARE(QSet<qint32>({one, other}), QSet<qint32>({NO_ERROR, ERROR_ALREADY_ASSIGNED}));
+        // The drive is the share of the connect that was told it had it.
+        QString name;
+        quint32 length = Wnet::RemoteNameBufferLength;
+        QCOMPARE(first.WNetGetConnectionA(QStringLiteral("T:"), name, length), NO_ERROR);
+        QCOMPARE(name, remote(one == NO_ERROR ? QStringLiteral("sharea") : QStringLiteral("shareb")));
+        QCOMPARE(first.WNetCancelConnection2A(QStringLiteral("T:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
+    }
 }
 
 void TestLinuxWnet::collectsTheProgramsItStarts()
@@ -437,7 +605,7 @@ void TestLinuxWnet::collectsTheProgramsItStarts()
     // A mount taken down from outside ends its rclone, which is collected then, not at the next call.
     QCOMPARE(m_wnet->WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0), NO_ERROR);
     QCOMPARE(QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), letterFolder('U')}), 0);
-    QTRY_VERIFY(rcloneServing(QDir(letterFolder('U')).canonicalPath()) == 0);
+    QTRY_COMPARE(rclonesServing(QDir(letterFolder('U')).canonicalPath()), QList<pid_t>());
     QTRY_COMPARE(childProcesses({}, true), QList<pid_t>());
 
     // A check helper that has been killed is replaced by the next connect.
@@ -472,16 +640,29 @@ void TestLinuxWnet::boundsTheWaitForASilentServer()
     QCOMPARE(checker.check(share, logon, m_samba.port(), std::chrono::seconds(10)), NO_ERROR);
 }
 
-void TestLinuxWnet::reportsAMissingProvider()
+void TestLinuxWnet::refusesAProviderThatFails()
 {
-    LinuxWnet::Settings noRclone = settings(m_samba.port());
-    noRclone.environment.insert(QStringLiteral("PATH"), m_drives.path());
-    LinuxWnet wnet(noRclone);
+    QTemporaryDir programs;
+    LinuxWnet::Settings faulty = settings(m_samba.port());
+    faulty.environment.insert(QStringLiteral("PATH"), programs.path());
+    faulty.limit = std::chrono::milliseconds(3000);
+    const NETRESOURCE drive = resource(QStringLiteral("Q:"), remote(QStringLiteral("sharea")));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("rclone is missing")));
-    QCOMPARE(wnet.WNetAddConnection2A(resource(QStringLiteral("Q:"), remote(QStringLiteral("sharea"))),
-                                      m_samba.password('a'), m_samba.user('a'), 0),
+    QCOMPARE(LinuxWnet(faulty).WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0),
              ERROR_BAD_PROVIDER);
     QCOMPARE(GetErrorText(ERROR_BAD_PROVIDER), QStringLiteral("Bad Provider"));
+
+    // An rclone that mounts another share than the one asked for: its mount is not the drive, and goes.
+    const QString fake = programs.filePath(QStringLiteral("rclone"));
+    const QString rclone = Subprocess::findProgram(QStringLiteral("rclone"), QProcessEnvironment::systemEnvironment());
+    QVERIFY(writeAll(fake, "#!/bin/sh\nexec " + rclone.toUtf8() + " \"$@\" --devname //127.0.0.1/elsewhere\n"));
+    QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+    faulty.environment.insert(QStringLiteral("PATH"), programs.path() + u':' + qEnvironmentVariable("PATH"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no mount after 3000 ms")));
+    QCOMPARE(LinuxWnet(faulty).WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0),
+             ERROR_EXTENDED_ERROR);
+    QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("Q:\\")), DRIVE_NO_ROOT_DIR);
+    QVERIFY(!QFileInfo::exists(letterFolder('Q')));
 }
 
 QTEST_GUILESS_MAIN(TestLinuxWnet)

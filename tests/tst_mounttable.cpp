@@ -155,11 +155,20 @@ void TestMountTable::takesRemoteNamesApart()
           "\\\\fs\\..\\other", "\\\\fs\\.\\share"}) {
         QVERIFY2(!SmbShare::fromRemoteName(QString::fromLatin1(bad)), bad);
     }
+    // Full-width look-alikes, control pictures and the quote mark are rclone's own encoding of other names.
+    for (const char16_t* bad :
+         {u"\\\\fs\\share\\a\uFF1Ab", u"\\\\fs\\sh\uFF0Aare", u"\\\\fs\\share\\\u2400", u"\\\\fs\\share\\\u201Bq"})
+        QVERIFY2(!SmbShare::fromRemoteName(QString::fromUtf16(bad)), qPrintable(QString::fromUtf16(bad)));
+    QVERIFY(SmbShare::fromRemoteName(QStringLiteral("\\\\fs\\share\\Ergebnisse \u00FC\u20AC")));
 
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann")).domain, QStringLiteral("OFFICE"));
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann")).user, QStringLiteral("ann"));
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann")).domain, QString());
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann")).user, QStringLiteral("ann"));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann"))->domain, QStringLiteral("OFFICE"));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann"))->user, QStringLiteral("ann"));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann"))->domain, QString());
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann"))->user, QStringLiteral("ann"));
+    // A line break would start a new line of rclone's configuration, "%(host)s" would read as another setting.
+    QVERIFY(!SmbUser::fromUserName(QStringLiteral("ann\ntype = local")));
+    QVERIFY(!SmbUser::fromUserName(QStringLiteral("OFFICE\\%(host)s")));
+    QCOMPARE(SmbUser::fromUserName(QStringLiteral("100%"))->user, QStringLiteral("100%"));
 }
 
 void TestMountTable::obscuresAsRcloneReveals()

@@ -78,7 +78,8 @@ public:
     virtual qint32 WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
                                        qint32 flags)
         = 0;
-    // Disconnects the drive; a drive in use gives ERROR_DEVICE_IN_USE unless forced.
+    // Disconnects the drive; a drive in use gives ERROR_DEVICE_IN_USE unless forced. An error that comes after
+    // the drive has gone (files saved on it that did not reach the server) leaves it gone.
     virtual qint32 WNetCancelConnection2A(const QString& name, qint32 flags, bool force) = 0;
     // The remote name of a network drive. A name longer than length gives ERROR_MORE_DATA and the length needed.
     virtual qint32 WNetGetConnectionA(const QString& localName, QString& remoteName, quint32& length) = 0;

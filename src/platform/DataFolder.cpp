@@ -48,11 +48,14 @@ bool create(const QString& folder, QString* error)
         path += u'/' + part;
         if (QFileInfo(path).isDir())
             continue;
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0) {
-            *error
-                = QStringLiteral("Cannot create the folder %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
-            return false;
-        }
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
+            continue;
+        const int failure = errno;
+        // Another program may have made it meanwhile.
+        if (failure == EEXIST && QFileInfo(path).isDir())
+            continue;
+        *error = QStringLiteral("Cannot create the folder %1: %2").arg(path, QString::fromLocal8Bit(strerror(failure)));
+        return false;
     }
     return true;
 }

@@ -1,7 +1,11 @@
+// The networking layer on Linux: drive letters are folders in the drives folder, a connected drive is an SMB
+// share mounted on its letter's folder with rclone through FUSE.
 #include "platform/LinuxWnet.h"
 
 #include "platform/DataFolder.h"
+#include "platform/DriveLock.h"
 #include "platform/MountTable.h"
+#include "platform/RcloneCache.h"
 #include "platform/RcloneMount.h"
 #include "platform/SmbProbe.h"
 #include "platform/SmbShare.h"
@@ -18,6 +22,7 @@
 #include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -143,6 +148,46 @@ QString LinuxWnet::providerProblem(const QString& rclone) const
     return {};
 }
 
+QString LinuxWnet::letterCache(QChar letter) const
+{
+    return m_settings.cacheFolder + QStringLiteral("/rclone-") + letter;
+}
+
+QString LinuxWnet::letterLock(QChar letter) const
+{
+    return letterCache(letter) + QStringLiteral(".lock");
+}
+
+qint32 LinuxWnet::takeLetter(QChar letter, DriveLock& lock)
+{
+    const QString root = letter + QStringLiteral(":\\");
+    // Another connect to the letter ends within its own bound.
+    const auto deadline = std::chrono::steady_clock::now() + m_settings.limit;
+    while (!lock.tryAcquire()) {
+        if (!lock.canOpen()) {
+            qWarning().noquote() << "sharemount: cannot open the lock of drive" << root;
+            return ERROR_BAD_DEVICE;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return ERROR_ALREADY_ASSIGNED;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR)
+        return ERROR_ALREADY_ASSIGNED;
+    // The rclone of a drive dropped at once (forced, or from outside) may still be sending what was saved on it;
+    // it must be done with the letter's cache, or be ended, before another rclone starts on it.
+    const std::optional<QString> mountPoint = letterFolder(letter);
+    while (std::optional<RcloneMount::Server> earlier
+           = mountPoint ? RcloneMount::findServer(*mountPoint) : std::nullopt) {
+        RcloneMount::finishUploads(*earlier, m_settings.limit);
+        if (!Subprocess::waitForEnd(earlier->pidFd.get(), std::chrono::milliseconds(0))) {
+            qWarning().noquote() << "sharemount: the rclone of an earlier drive" << root << "does not end";
+            return ERROR_ALREADY_ASSIGNED;
+        }
+    }
+    return NO_ERROR;
+}
+
 qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString& password, const QString& userName,
                                       qint32)
 {
@@ -154,23 +199,36 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
     const std::optional<SmbShare> share = SmbShare::fromRemoteName(resource.lpRemoteName);
     if (!share)
         return ERROR_BAD_NET_NAME;
+    const std::optional<SmbUser> user = SmbUser::fromUserName(userName);
+    if (!user)
+        return ERROR_LOGON_FAILURE;
     const QString rclone = Subprocess::findProgram(QStringLiteral("rclone"), m_settings.environment);
     if (const QString problem = providerProblem(rclone); !problem.isEmpty()) {
         qWarning().noquote() << "sharemount:" << problem;
         return ERROR_BAD_PROVIDER;
     }
-    const SmbUser user = SmbUser::fromUserName(userName);
-    const SmbLogon logon {user.domain, user.user.isEmpty() ? localUserName() : user.user, password};
+    const SmbLogon logon {user->domain, user->user.isEmpty() ? localUserName() : user->user, password};
     if (const qint32 refused = m_checker.check(*share, logon, m_settings.smbPort, m_settings.limit))
         return refused;
 
-    // The drives folder shows the contents of the user's shares: private to its owner.
+    // The drives folder shows the contents of the user's shares, and the cache holds them: private to their owner.
     QString error;
-    const QString letterPath = m_settings.drivesFolder + u'/' + *letter;
-    if (!DataFolder::create(letterPath, &error) || !DataFolder::create(m_settings.cacheFolder, &error)) {
+    if (!DataFolder::create(m_settings.cacheFolder, &error)) {
         qWarning().noquote() << "sharemount:" << error;
         return ERROR_BAD_DEVICE;
     }
+    // The letter is held from here, where it is checked to be free, to the end of the mount: of two connects at
+    // once (the window and a batch, two programs), one mounts and the other finds the letter taken.
+    DriveLock lock(letterLock(*letter));
+    if (const qint32 taken = takeLetter(*letter, lock))
+        return taken;
+    if (!DataFolder::create(m_settings.drivesFolder + u'/' + *letter, &error)) {
+        qWarning().noquote() << "sharemount:" << error;
+        return ERROR_BAD_DEVICE;
+    }
+    // What an earlier mount sent is of no more use; what it could not send stays, and rclone sends it now.
+    const QString cache = letterCache(*letter);
+    RcloneCache::removeFinished(cache);
     const QString mountPoint = *letterFolder(*letter);
     RcloneMount::Outcome outcome = RcloneMount::mount({
         rclone,
@@ -178,7 +236,8 @@ qint32 LinuxWnet::WNetAddConnection2A(const NETRESOURCE& resource, const QString
         logon,
         m_settings.smbPort,
         mountPoint,
-        m_settings.cacheFolder + QStringLiteral("/rclone-") + *letter,
+        cache,
+        cache + QStringLiteral(".log"),
         m_settings.mountInfoPath,
         m_settings.environment,
         m_settings.limit,
@@ -196,9 +255,20 @@ qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force
     const std::optional<Mount> mount = networkDrive(name);
     if (!mount)
         return ERROR_NOT_CONNECTED;
+    // After the unmount, the drive's rclone still has the files saved on the drive to send. Forced, the drive goes
+    // at once and the sending goes on behind it.
+    const std::optional<RcloneMount::Server> rclone = force ? std::nullopt : RcloneMount::findServer(mount->mountPoint);
     const qint32 result = Unmount::unmount(*mount, force, m_settings.environment, m_settings.limit);
+    if (result != NO_ERROR)
+        return result;
     // The letter's folder goes with the drive; a folder that still holds something stays.
-    if (result == NO_ERROR)
-        rmdir(QFile::encodeName(mount->mountPoint).constData());
-    return result;
+    rmdir(QFile::encodeName(mount->mountPoint).constData());
+    if (!rclone)
+        return NO_ERROR;
+    const qint32 sent = RcloneMount::finishUploads(*rclone, m_settings.limit);
+    // Only while no rclone uses the cache: no connect may start one meanwhile.
+    const QChar letter = *Wnet::driveLetter(name, false);
+    if (DriveLock lock(letterLock(letter)); lock.tryAcquire() && !RcloneMount::findServer(mount->mountPoint))
+        RcloneCache::removeFinished(letterCache(letter));
+    return sent;
 }

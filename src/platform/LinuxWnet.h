@@ -4,6 +4,7 @@
 
 #include "net/Wnet.h"
 #include "platform/ChildReaper.h"
+#include "platform/DriveLock.h"
 #include "platform/MountTable.h"
 #include "platform/SmbProbe.h"
 
@@ -21,7 +22,7 @@ public:
     struct Settings
     {
         QString drivesFolder; // letter F is drivesFolder/F
-        QString cacheFolder; // where rclone keeps the files being written, a folder for each letter
+        QString cacheFolder; // where rclone keeps the files being written, with a folder, a log and a lock a letter
         QString probeProgram; // sharemount-smbprobe, which checks the log-on and the share
         quint16 smbPort = 445;
         QString mountInfoPath = QStringLiteral("/proc/self/mountinfo");
@@ -52,6 +53,12 @@ private:
     std::optional<Mount> networkDrive(const QString& localName) const;
     // Why the layer cannot mount here, given where rclone was found; empty when nothing is missing.
     QString providerProblem(const QString& rclone) const;
+    // The letter's cache folder; its log and its lock sit beside it, with .log and .lock added.
+    QString letterCache(QChar letter) const;
+    QString letterLock(QChar letter) const;
+    // Takes the lock of a free letter and sees that no rclone of an earlier drive on it runs any more; NO_ERROR,
+    // or the code for why not.
+    qint32 takeLetter(QChar letter, DriveLock& lock);
 
     Settings m_settings;
     SmbChecker m_checker;

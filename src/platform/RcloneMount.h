@@ -1,4 +1,4 @@
-// Mounting an SMB share on a folder with rclone's SMB backend through FUSE.
+// Mounting an SMB share on a folder with rclone's SMB backend through FUSE, and seeing its uploads through.
 #pragma once
 
 #include "platform/SmbProbe.h"
@@ -22,7 +22,10 @@ struct Request
     SmbLogon logon;
     quint16 port = 445;
     QString mountPoint;
-    QString cacheFolder; // the mount's own: two mounts of one share must not share a cache
+    // The letter's own: two mounts of one share must not share a cache, and files that a mount could not send
+    // wait there for the next mount of the share on the letter.
+    QString cacheFolder;
+    QString logFile; // rclone's messages, kept across mounts
     QString mountInfoPath;
     QProcessEnvironment environment;
     std::chrono::milliseconds limit {10000};
@@ -34,9 +37,27 @@ struct Outcome
     std::optional<Subprocess::Running> process = std::nullopt; // the running rclone after a success
 };
 
-// Starts rclone in a session of its own and waits until the mount table lists the mount and its root lists.
-// A mount that does not answer in time is taken down again. Credentials travel only in rclone's environment.
+// Starts rclone in a session of its own and waits until the mount table lists its mount and the mount's root
+// lists; the caller holds the letter's lock. A mount that does not answer in time is taken down again.
+// Credentials reach rclone only through a configuration that no other user can read.
 Outcome mount(const Request& request);
+
+// The rclone that serves, or served, the mount on a folder: after an unmount it goes on until it has sent what
+// was saved on the drive.
+struct Server
+{
+    pid_t pid = 0;
+    UniqueFd pidFd;
+    QString cacheFolder = {}; // with the folder below it that holds its uploads; empty when not one of ours
+    QString uploads = {};
+};
+std::optional<Server> findServer(const QString& mountPoint);
+
+// Waits for the rclone of a drive that has been unmounted to send what was saved on the drive and to end. One
+// that has sent nothing for limit (its server has gone) is ended, and what it could not send waits in the
+// cache for the next mount of the share on the letter. NO_ERROR when every file saved on the drive has reached
+// the server whole; else the files still to be sent are named on stderr.
+qint32 finishUploads(const Server& rclone, std::chrono::milliseconds limit);
 
 // rclone's reversible "obscured" form of a password, which its configuration takes in place of the password.
 QByteArray obscure(const QString& password);

@@ -22,11 +22,24 @@ bool hasControlCharacters(const QString& text)
     return false;
 }
 
+// Characters that rclone's name encoding (RcloneMount) gives a meaning of its own: the look-alikes it writes for
+// the characters Windows reserves and for control characters, and its quote mark. A name that holds one would
+// mount another folder than the one that the log-on check opened.
+bool hasEncodedCharacters(const QString& name)
+{
+    static const QString encoded = QStringLiteral("\uFF02\uFF0A\uFF0F\uFF1A\uFF1C\uFF1E\uFF1F\uFF3C\uFF5C\u201B");
+    for (const QChar c : name) {
+        if (encoded.contains(c) || (c.unicode() >= 0x2400 && c.unicode() <= 0x241F))
+            return true;
+    }
+    return false;
+}
+
 // Share names exclude the characters Windows reserves for them.
 bool isShareName(const QString& name)
 {
     static const QString reserved = QStringLiteral("\"/\\[]:|<>+=;,?*");
-    if (name.isEmpty() || name == u"." || name == u".." || hasControlCharacters(name))
+    if (name.isEmpty() || name == u"." || name == u".." || hasControlCharacters(name) || hasEncodedCharacters(name))
         return false;
     for (const QChar c : name) {
         if (reserved.contains(c))
@@ -37,7 +50,8 @@ bool isShareName(const QString& name)
 
 bool isFolderName(const QString& name)
 {
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !hasControlCharacters(name);
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !hasControlCharacters(name)
+        && !hasEncodedCharacters(name);
 }
 
 } // namespace
@@ -78,10 +92,13 @@ QString remoteNameFromSource(const QString& source)
     return remoteName.replace(u'/', u'\\');
 }
 
-SmbUser SmbUser::fromUserName(const QString& userName)
+std::optional<SmbUser> SmbUser::fromUserName(const QString& userName)
 {
+    // rclone's configuration would read "%(name)s" as another of its settings.
+    if (hasControlCharacters(userName) || userName.contains(u"%("))
+        return std::nullopt;
     const qsizetype backslash = userName.indexOf(u'\\');
     if (backslash < 0)
-        return {QString(), userName};
-    return {userName.left(backslash), userName.mid(backslash + 1)};
+        return SmbUser {QString(), userName};
+    return SmbUser {userName.left(backslash), userName.mid(backslash + 1)};
 }

@@ -12,8 +12,9 @@ struct SmbShare
     QString share;
     QStringList folders; // the path below the share, one name a step
 
-    // \\server\share\folder, as written in a record. Returns nothing for anything else, and for names that
-    // could reach past the share (".." steps) or that the SMB protocol cannot carry.
+    // \\server\share\folder, as written in a record. Returns nothing for anything else, for names that could
+    // reach past the share (".." steps) or that the SMB protocol cannot carry, and for names that the mount would
+    // read as another folder's.
     static std::optional<SmbShare> fromRemoteName(const QString& remoteName);
 
     // //server/share/folder: the mount's device name in the mount table.
@@ -32,5 +33,6 @@ struct SmbUser
     QString domain;
     QString user;
 
-    static SmbUser fromUserName(const QString& userName);
+    // Nothing for a name with control characters, which no SMB account has, or with "%(".
+    static std::optional<SmbUser> fromUserName(const QString& userName);
 };

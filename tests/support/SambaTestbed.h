@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QString>
 
+#include <csignal>
+
 class SambaTestbed
 {
 public:
@@ -33,6 +35,15 @@ public:
     }
 
     bool isRunning() const { return !m_values.isEmpty(); }
+    // Sends signal to smbd and to the processes that serve its clients: SIGSTOP makes a server that has stopped
+    // answering, SIGCONT brings it back.
+    bool signal(int signal) const
+    {
+        QFile pidFile(m_dir + QStringLiteral("/run/smbd.pid"));
+        const pid_t smbd = pidFile.open(QIODevice::ReadOnly) ? pid_t(pidFile.readAll().trimmed().toInt()) : 0;
+        // smbd leads a session of its own, its children's too.
+        return smbd > 0 && ::kill(-smbd, signal) == 0;
+    }
     quint16 port() const { return quint16(value("SAMBA_PORT").toUInt()); }
     // The folder that share a or b serves.
     QString shareFolder(char share) const

@@ -1,0 +1,20 @@
+// What rclone keeps for a drive in the letter's cache folder: the files being uploaded and its log.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace RcloneCache {
+
+// The files under uploads (a remote and the share's path, as rclone names its cache folders) that rclone has
+// not yet sent to the server whole, as paths below the share.
+QStringList pending(const QString& cacheFolder, const QString& uploads);
+
+// Removes the copies of files that have reached the server; files still to be sent stay for the next mount.
+// Only while no rclone uses the cache.
+void removeFinished(const QString& cacheFolder);
+
+// Keeps earlier runs' messages, but only the newest of them once the log has grown past limit bytes.
+void boundLog(const QString& path, qint64 limit);
+
+} // namespace RcloneCache
