@@ -158,25 +158,9 @@ int main(int argc, char** argv)
     share.lpLocalName = QStringLiteral("F:");
     share.lpRemoteName = QStringLiteral("\\\\127.0.0.1\\sharea");
 
-    std::printf("median of %d runs, each against a Samba server on loopback\n\n", Runs);
-    std::printf("%-52s %10s\n", "cycle", "ms");
-    const double layer = time(Runs, [&] {
-        return wnet.WNetAddConnection2A(share, samba.password('a'), samba.user('a'), 0) == NO_ERROR
-            && listable(drives + QStringLiteral("/F"))
-            && wnet.WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false) == NO_ERROR;
-    });
-    std::printf("%-52s %10.1f\n", "layer: connect + list + disconnect", layer);
-
     const SmbShare target = *SmbShare::fromRemoteName(share.lpRemoteName);
     const SmbLogon logon {QString(), samba.user('a'), samba.password('a')};
     SmbChecker checker(settings.probeProgram);
-    const double probe
-        = time(Runs, [&] { return checker.check(target, logon, samba.port(), std::chrono::seconds(10)) == NO_ERROR; });
-    std::printf("%-52s %10.1f\n", "  of which the log-on and share check (helper)", probe);
-    const double probeHere = time(
-        Runs, [&] { return SmbProbe::checkHere(target, logon, samba.port(), std::chrono::seconds(10)) == NO_ERROR; });
-    std::printf("%-52s %10.1f\n", "  the same check in process, for comparison", probeHere);
-
     // smbclient reads the password from a file of its owner's.
     const QString credentials = work.filePath(QStringLiteral("credentials"));
     QFile file(credentials);
@@ -185,20 +169,8 @@ int main(int argc, char** argv)
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(QStringLiteral("username = %1\npassword = %2\n").arg(samba.user('a'), samba.password('a')).toUtf8());
     file.close();
-    const double smbclient = time(Runs, [&] {
-        return run(QStringLiteral("smbclient"),
-                   {QStringLiteral("//127.0.0.1/sharea"), QStringLiteral("-p"), QString::number(samba.port()),
-                    QStringLiteral("-A"), credentials, QStringLiteral("-c"), QStringLiteral("ls")},
-                   environment);
-    });
-    std::printf("%-52s %10.1f\n", "floor: smbclient session (log-on, share, ls)", smbclient);
-
     const QString bare = work.filePath(QStringLiteral("bare"));
     QDir().mkpath(bare);
-    const double mount = time(Runs, [&] { return bareMount(samba, bare); });
-    std::printf("%-52s %10.1f\n", "floor: bare rclone mount + list + fusermount3 -u", mount);
-    std::printf("%-52s %10.1f\n", "floor: smbclient session + bare mount", smbclient + mount);
-
     const DbusSession session;
     QProcessEnvironment gvfs = QProcessEnvironment::systemEnvironment();
     gvfs.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), session.address());
@@ -206,14 +178,86 @@ int main(int argc, char** argv)
     gvfs.insert(QStringLiteral("GIO_USE_VOLUME_MONITOR"), QStringLiteral("unix"));
     const QString location = QStringLiteral("smb://%1@127.0.0.1:%2/sharea/").arg(samba.user('a')).arg(samba.port());
     const QByteArray answers = "WORKGROUP\n" + samba.password('a').toUtf8() + '\n';
-    const double gio = time(Runs, [&] {
-        return run(QStringLiteral("gio"), {QStringLiteral("mount"), location}, gvfs, answers)
-            && run(QStringLiteral("gio"), {QStringLiteral("list"), location}, gvfs)
-            && run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"), location}, gvfs);
-    });
-    std::printf("%-52s %10.1f\n", "GVfs: gio mount + gio list + gio mount -u", gio);
-    std::printf("\nlayer / GVfs: %.2f (target: at most 1)   layer / floor: %.2f (target: at most 1.2)\n\n", layer / gio,
-                layer / (smbclient + mount));
+
+    struct Cycle
+    {
+        const char* name;
+        std::function<bool()> step;
+        QList<qint64> times = {};
+    };
+    QList<Cycle> cycles {
+        {"layer: connect + list + disconnect",
+         [&] {
+             return wnet.WNetAddConnection2A(share, samba.password('a'), samba.user('a'), 0) == NO_ERROR
+                 && listable(drives + QStringLiteral("/F"))
+                 && wnet.WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, false) == NO_ERROR;
+         }},
+        {"  of which the log-on and share check (helper)",
+         [&] { return checker.check(target, logon, samba.port(), std::chrono::seconds(10)) == NO_ERROR; }},
+        {"  the same check in process, for comparison",
+         [&] { return SmbProbe::checkHere(target, logon, samba.port(), std::chrono::seconds(10)) == NO_ERROR; }},
+        {"floor: smbclient session (log-on, share, ls)",
+         [&] {
+             return run(QStringLiteral("smbclient"),
+                        {QStringLiteral("//127.0.0.1/sharea"), QStringLiteral("-p"), QString::number(samba.port()),
+                         QStringLiteral("-A"), credentials, QStringLiteral("-c"), QStringLiteral("ls")},
+                        environment);
+         }},
+        {"floor: bare rclone mount + list + fusermount3 -u", [&] { return bareMount(samba, bare); }},
+        {"GVfs: gio mount + gio list + gio mount -u",
+         [&] {
+             return run(QStringLiteral("gio"), {QStringLiteral("mount"), location}, gvfs, answers)
+                 && run(QStringLiteral("gio"), {QStringLiteral("list"), location}, gvfs)
+                 && run(QStringLiteral("gio"), {QStringLiteral("mount"), QStringLiteral("-u"), location}, gvfs);
+         }},
+    };
+    // A round of each cycle at a time, so that the machine's changing pace weighs on all of them alike.
+    QElapsedTimer clock;
+    for (int round = 0; round < Runs; ++round) {
+        for (Cycle& cycle : cycles) {
+            clock.start();
+            if (!cycle.step()) {
+                std::fprintf(stderr, "%s failed\n", cycle.name);
+                return 1;
+            }
+            cycle.times.append(clock.nsecsElapsed());
+        }
+    }
+    std::printf("median of %d rounds, each against a Samba server on loopback\n\n", Runs);
+    std::printf("%-52s %10s\n", "cycle", "ms");
+    QList<double> medians;
+    for (const Cycle& cycle : std::as_const(cycles)) {
+        medians.append(medianMs(cycle.times));
+        std::printf("%-52s %10.1f\n", cycle.name, medians.last());
+    }
+    const double layer = medians[0];
+    const double floor = medians[3] + medians[4];
+    std::printf("%-52s %10.1f\n", "floor: smbclient session + bare mount", floor);
+    std::printf("\nlayer / GVfs: %.2f (target: at most 1)   layer / floor: %.2f (target: at most 1.2)\n\n",
+                layer / medians[5], layer / floor);
+
+    // What waiting for the drive's rclone adds to a disconnect: a forced one does not wait, and leaves what was
+    // saved to be sent behind it.
+    const auto disconnect = [&](qint64 saved, bool force) {
+        QList<qint64> times;
+        const QByteArray contents(saved, 's');
+        for (int run = 0; run < (saved > 0 ? 5 : Runs); ++run) {
+            QFile savedFile(drives + QStringLiteral("/F/saved.bin"));
+            if (wnet.WNetAddConnection2A(share, samba.password('a'), samba.user('a'), 0) != NO_ERROR
+                || (saved > 0 && (!savedFile.open(QIODevice::WriteOnly) || savedFile.write(contents) != saved)))
+                return -1.0;
+            savedFile.close();
+            clock.start();
+            if (wnet.WNetCancelConnection2A(QStringLiteral("F:"), Wnet::CONNECT_UPDATE_PROFILE, force) != NO_ERROR)
+                return -1.0;
+            times.append(clock.nsecsElapsed());
+        }
+        return medianMs(times);
+    };
+    std::printf("%-52s %10.1f\n", "disconnect, nothing saved: forced (no wait)", disconnect(0, true));
+    std::printf("%-52s %10.1f\n", "disconnect, nothing saved: until rclone has ended", disconnect(0, false));
+    std::printf("%-52s %10.1f\n", "disconnect right after saving 100 MB: forced", disconnect(100 << 20, true));
+    std::printf("%-52s %10.1f\n\n", "disconnect right after saving 100 MB: until sent", disconnect(100 << 20, false));
 
     // The scan that refreshing the Connected Drives pane makes, over a busy mount table.
     QByteArray table;
