@@ -2,6 +2,7 @@
 #include "net/GetError.h"
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
+#include "platform/RcloneMount.h"
 #include "platform/SmbProbe.h"
 #include "platform/Subprocess.h"
 #include "support/SambaTestbed.h"
@@ -343,12 +344,8 @@ void TestLinuxWnet::namesAndDropsMountsMadeElsewhere()
     environment.insert(QStringLiteral("RCLONE_SMB_HOST"), QStringLiteral("127.0.0.1"));
     environment.insert(QStringLiteral("RCLONE_SMB_PORT"), QString::number(m_samba.port()));
     environment.insert(QStringLiteral("RCLONE_SMB_USER"), m_samba.user('b'));
-    QProcess obscure;
-    obscure.start(QStringLiteral("rclone"), {QStringLiteral("obscure"), QStringLiteral("-")});
-    obscure.write(m_samba.password('b').toUtf8());
-    obscure.closeWriteChannel();
-    QVERIFY(obscure.waitForFinished());
-    environment.insert(QStringLiteral("RCLONE_SMB_PASS"), QString::fromUtf8(obscure.readAllStandardOutput().trimmed()));
+    environment.insert(QStringLiteral("RCLONE_SMB_PASS"),
+                       QString::fromLatin1(RcloneMount::obscure(m_samba.password('b'))));
     rclone.setProcessEnvironment(environment);
     rclone.start(QStringLiteral("rclone"),
                  {QStringLiteral("mount"), QStringLiteral(":smb:shareb"), letterFolder('N'),
