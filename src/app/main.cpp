@@ -8,6 +8,7 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLoggingCategory>
 
 #include <cstdio>
@@ -53,12 +54,19 @@ int main(int argc, char** argv)
 
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     LinuxWnet wnet(LinuxWnet::settingsFrom(environment));
-    frmMain window({*messages, wnet, DataFolder::choose(environment, QApplication::applicationDirPath())}, arguments);
+    const QString dataFolder = DataFolder::choose(environment, QApplication::applicationDirPath());
+    frmMain window({*messages, wnet, dataFolder, headless ? stderr : nullptr}, arguments);
     QObject::connect(&window, &frmMain::ended, &app, [](int status) { QApplication::exit(status); });
     switch (window.Form_Load()) {
     case frmMain::Startup::Running:
         return QApplication::exec();
     case frmMain::Startup::Declined:
+        // Nobody was there to decline: an unattended start without its records has failed.
+        if (headless) {
+            std::fprintf(stderr, "drvmap: no records to connect: drvmap.dat was not found in %s\n",
+                         qPrintable(QDir::toNativeSeparators(dataFolder)));
+            return 1;
+        }
         return 0;
     case frmMain::Startup::Abandoned:
         return 1;

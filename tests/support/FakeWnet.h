@@ -6,6 +6,8 @@
 #include <QList>
 #include <QMap>
 
+#include <functional>
+
 class FakeWnet final : public Wnet
 {
 public:
@@ -40,6 +42,8 @@ public:
                                qint32) override
     {
         calls.append({QStringLiteral("add"), resource.lpLocalName, resource.lpRemoteName, password, userName, false});
+        if (onAdd)
+            onAdd();
         if (!m_addResults.isEmpty())
             return m_addResults.takeFirst();
         const std::optional<QChar> key = driveLetter(resource.lpLocalName, false);
@@ -101,6 +105,8 @@ public:
 
     // Every call in order, for tests that check what the windows asked.
     QList<Call> calls;
+    // Runs inside each add, on the thread that calls the layer: a test can hold the add there.
+    std::function<void()> onAdd;
 
 private:
     QMap<QChar, Letter> m_letters;

@@ -1,18 +1,28 @@
 // The main window: the Records and Connected Drives panes, the commands, and the program's start and end.
 #include "frmMain.h"
 
+#include "InputBlocker.h"
 #include "RecordsModel.h"
+#include "connect/DriveLetters.h"
+#include "frmLogin.h"
+#include "frmNewLocalDrive.h"
+#include "net/Wnet.h"
 #include "platform/DataFolder.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Layout.h"
 #include "ui/editor/frmEdit.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
@@ -72,10 +82,40 @@ void configurePane(QTreeView* view)
 
 } // namespace
 
+// The batch moves through the record file on the editor's current record. A slot that cannot be read counts
+// as empty, so that a failing disk ends the batch instead of connecting the record read before it again.
+class frmMain::BatchCursor final : public AutoConnectBatch::Cursor
+{
+public:
+    explicit BatchCursor(frmMain& window)
+        : m_window(window)
+    { }
+
+    qint16 position() const override { return m_window.editor().CurrentRec; }
+    void moveTo(qint16 slot) override
+    {
+        frmEdit& editor = m_window.editor();
+        editor.CurrentRec = slot;
+        m_readable = editor.GetRecord(slot, true);
+    }
+    bool isDue() const override { return !isEmpty() && m_window.editor().chkAutoConnect->isChecked(); }
+    bool isEmpty() const override { return !m_readable || m_window.editor().txtRemoteName->text().isEmpty(); }
+
+private:
+    frmMain& m_window;
+    bool m_readable = true;
+};
+
 frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     : QMainWindow(parent)
+    , StartAutoConnect(m_batch.StartAutoConnect)
+    , AutoConnectRunning(m_batch.AutoConnectRunning)
+    , TickCount(m_batch.TickCount)
+    , StartTick(m_batch.StartTick)
+    , EmptyCount(m_batch.EmptyCount)
     , m_services(std::move(services))
     , m_arguments(std::move(arguments))
+    , m_cursor(std::make_unique<BatchCursor>(*this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("ShareMount"));
@@ -101,10 +141,13 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
 
     m_trayIcon = new QSystemTrayIcon(artwork("app"), this);
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
+    m_blocker = new InputBlocker(this);
 
     adjustSize();
     setFixedSize(size());
 }
+
+frmMain::~frmMain() = default;
 
 void frmMain::buildToolbar(QWidget* client)
 {
@@ -183,6 +226,10 @@ void frmMain::buildMenus()
     separator(mnuNetwork, "mnuSpace2");
     mnuExit = item(mnuNetwork, "mnuExit", QStringLiteral("&Exit"));
     connect(mnuExit, &QAction::triggered, this, &frmMain::ExitProgram);
+    connect(mnuConnectDrv, &QAction::triggered, this, [this] { runAlone(&frmMain::ConnectSelectedRecord); });
+    connect(mnuDisconnectDrv, &QAction::triggered, this, [this] { runAlone(&frmMain::mnuDeleteNow_Click); });
+    connect(mnuAutoConnect, &QAction::triggered, this, &frmMain::mnuAutoConnect_Click);
+    connect(mnuDisconnectAll, &QAction::triggered, this, [this] { runAlone(&frmMain::DisconnectAllDrives); });
 
     mnuRecords = menu(this, "mnuRecords", QStringLiteral("&Edit"));
     mnuEditRecords = item(mnuRecords, "mnuEditRecords", QStringLiteral("&Records"));
@@ -198,12 +245,15 @@ void frmMain::buildMenus()
     mnuDeleteNow = item(mnuDelete, "mnuDeleteNow", QStringLiteral("&Disconnect Drive(s)"));
     mnuExplorer = item(mnuDelete, "mnuExplorer", QStringLiteral("&Explore Drive"));
     mnuRefresh = item(mnuDelete, "mnuRefresh", QStringLiteral("&Refresh Window"));
+    connect(mnuDeleteNow, &QAction::triggered, this, [this] { runAlone(&frmMain::mnuDeleteNow_Click); });
+    connect(mnuRefresh, &QAction::triggered, this, [this] { runAlone(&frmMain::mnuRefresh_Click); });
     mPopupSys = menu(this, "mPopupSys", QStringLiteral("&SysTray"));
     mPopRestore = item(mPopupSys, "mPopRestore", QStringLiteral("&Restore"));
     mPopExit = item(mPopupSys, "mPopExit", QStringLiteral("&Exit"));
     mnuRemoteName = menu(this, "mnuRemoteName", QStringLiteral("RemoteName"));
     mnuConnect = item(mnuRemoteName, "mnuConnect", QStringLiteral("&Connect"));
     mnuEdit = item(mnuRemoteName, "mnuEdit", QStringLiteral("&Edit"));
+    connect(mnuConnect, &QAction::triggered, this, [this] { runAlone(&frmMain::ConnectSelectedRecord); });
 }
 
 frmEdit& frmMain::editor()
@@ -219,12 +269,16 @@ frmMain::Startup frmMain::Form_Load()
     CommandLine = m_arguments.join(u' ');
     if (const Startup opened = OpenDataFile(); opened != Startup::Running)
         return opened;
+    RefreshConnections();
     UpdateRecords();
     Timer->start();
     if (CommandLine == u"-auto") {
         AutoMode = true;
         hide();
-        StartAutoConnect = true;
+        m_batch.request();
+        // The window stays enabled, but if a failure shows it, it takes no input until the batch is done.
+        m_blocker->hold();
+        m_batchHolds = true;
     } else {
         show();
     }
@@ -285,7 +339,7 @@ void frmMain::UpdateTrayIcon(qint16 action)
 void frmMain::ExitProgram()
 {
     UpdateTrayIcon(2);
-    emit ended(0);
+    emit ended(m_exitStatus);
 }
 
 // Closing the main window ends the program the same way as the Exit commands.
@@ -303,11 +357,332 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::tlbMain_ButtonClick(QAction* button)
 {
     const QString key = button->data().toString();
-    if (key == u"Exit")
+    if (key == u"Connect")
+        runAlone(&frmMain::ConnectSelectedRecord);
+    else if (key == u"Disconnect")
+        runAlone(&frmMain::mnuDeleteNow_Click);
+    else if (key == u"DisconnectAll")
+        runAlone(&frmMain::DisconnectAllDrives);
+    else if (key == u"AutoConnect")
+        mnuAutoConnect_Click();
+    else if (key == u"Exit")
         ExitProgram();
+}
+
+void frmMain::runAlone(void (frmMain::*command)())
+{
+    if (m_busy || m_inConnect)
+        return;
+    const QScopedValueRollback busy(m_busy, true);
+    const InputBlocker::Scope blocked(*m_blocker);
+    (this->*command)();
+}
+
+void frmMain::SetStatusLight(const QString& color)
+{
+    if (color != u"Green" && color != u"Red")
+        return;
+    const bool green = color == u"Green";
+    picGreen->setVisible(green);
+    picGreenGrey->setVisible(!green);
+    picRed->setVisible(!green);
+    picRedGrey->setVisible(green);
+}
+
+void frmMain::RefreshConnections()
+{
+    Wnet& wnet = m_services.wnet;
+    const QList<QChar> letters = m_layer([&wnet] { return DriveLetters::networkLetters(wnet); });
+    QList<QTreeWidgetItem*> rows;
+    for (const QChar letter : letters) {
+        QString remoteName;
+        GetConnectionName(DriveLetters::drive(letter), remoteName);
+        auto* row = new QTreeWidgetItem({u' ' + DriveLetters::drive(letter), remoteName});
+        row->setIcon(0, artwork("row-drive"));
+        rows.append(row);
+    }
+    // The pane is rebuilt only once the layer has answered, so that it never shows half a list.
+    lsvConnections->clear();
+    lsvConnections->addTopLevelItems(rows);
+    if (!rows.isEmpty())
+        SetStatusLight(QStringLiteral("Green"));
+}
+
+void frmMain::GetConnectionName(const QString& drive, QString& remoteName)
+{
+    Wnet& wnet = m_services.wnet;
+    remoteName = m_layer([&wnet, &drive] { return DriveLetters::connectionName(wnet, drive); });
+}
+
+void frmMain::mnuRefresh_Click()
+{
+    RefreshConnections();
+}
+
+void frmMain::Connect_Click(const QString& LocalDrive, const bool& AutoMap)
+{
+    if (m_inConnect)
+        return;
+    const QScopedValueRollback inConnect(m_inConnect, true);
+    const InputBlocker::Scope blocked(*m_blocker);
+    const frmEdit& current = editor();
+    const ConnectRecord record {current.txtRemoteName->text(),   current.txtUserName->text(),
+                                current.txtPassword->text(),     current.cmbDrive->currentText(),
+                                current.chkAutoMap->isChecked(), current.chkPass->isChecked()};
+    QString localDrive = LocalDrive;
+    bool autoMap = AutoMap;
+    // The drive-in-use dialog has closed before the connect that its OK asks for starts, so that the new connect
+    // can open it again.
+    while (connectRecord(record, localDrive, autoMap)) { }
+}
+
+bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bool& autoMap)
+{
+    PassCanceled = false;
+    if (!ConnectRules::hasDrive(record, autoMap)) {
+        if (m_editor && m_editor->isVisible())
+            m_editor->cmbDrive->setFocus();
+        m_services.messages.beep();
+        connectEnded(record.remoteName, ConnectOutcome::Failed, StatusText::NoDrive);
+        return false;
+    }
+    SetStatusLight(QStringLiteral("Red"));
+    lblStatus->setText(StatusText::Connecting);
+
+    Wnet& wnet = m_services.wnet;
+    FreeDrive = m_layer([&wnet] { return DriveLetters::findFree(wnet); });
+    NETRESOURCE resource;
+    resource.lpLocalName = ConnectRules::localName(record, localDrive, autoMap, FreeDrive.front());
+    resource.lpRemoteName = record.remoteName;
+
+    bool inUse = false;
+    IsDriveInUse(resource.lpLocalName + u'\\', inUse);
+    if (inUse)
+        return askForAnotherDrive(resource, localDrive, autoMap);
+
+    if (record.promptPassword) {
+        askForPassword(record.remoteName);
+        if (PassCanceled) {
+            lblStatus->setText(StatusText::PasswordCancelled);
+            SetStatusLight(QStringLiteral("Green"));
+            connectEnded(record.remoteName, ConnectOutcome::Cancelled, StatusText::PasswordCancelled);
+            return false;
+        }
+    } else {
+        MyPass = record.password;
+    }
+
+    const qint32 result = m_layer([&] { return wnet.WNetAddConnection2A(resource, MyPass, record.userName, 0); });
+    if (result == NO_ERROR) {
+        SetStatusLight(QStringLiteral("Green"));
+        lblStatus->setText(StatusText::Connected);
+        connectEnded(record.remoteName, ConnectOutcome::Connected, StatusText::Connected);
+    } else {
+        const QString failed = StatusText::connectFailed(result);
+        connectEnded(record.remoteName, ConnectOutcome::Failed, failed);
+        SetStatusLight(QStringLiteral("Red"));
+        lblStatus->setText(failed);
+        m_services.messages.beep();
+    }
+    RefreshConnections();
+    return false;
+}
+
+void frmMain::IsDriveInUse(const QString& rootPath, bool& inUse)
+{
+    RefreshConnections();
+    Wnet& wnet = m_services.wnet;
+    inUse = m_layer([&wnet, &rootPath] { return DriveLetters::isInUse(wnet, rootPath); });
+}
+
+bool frmMain::askForAnotherDrive(const NETRESOURCE& resource, QString& localDrive, bool& autoMap)
+{
+    // Nobody can choose another drive: the dialog counts as cancelled.
+    auto choice = frmNewLocalDrive::Choice::Cancelled;
+    if (!m_services.headless) {
+        Wnet& wnet = m_services.wnet;
+        frmNewLocalDrive dialog(m_layer([&wnet] { return DriveLetters::freeDrives(wnet); }), this);
+        dialog.CurLocalDrv = resource.lpLocalName;
+        dialog.CurNetResouce = resource.lpRemoteName;
+        dialog.beep = [this] { m_services.messages.beep(); };
+        dialog.exec();
+        choice = dialog.choice();
+        localDrive = dialog.chosenDrive();
+    }
+    switch (choice) {
+    case frmNewLocalDrive::Choice::Drive:
+        autoMap = false;
+        return true;
+    case frmNewLocalDrive::Choice::AutoMap:
+        localDrive.clear();
+        autoMap = true;
+        return true;
+    case frmNewLocalDrive::Choice::Cancelled:
+        lblStatus->setText(StatusText::DriveCancelled);
+        break;
+    case frmNewLocalDrive::Choice::Closed:
+        break;
+    }
+    connectEnded(resource.lpRemoteName, ConnectOutcome::Cancelled,
+                 choice == frmNewLocalDrive::Choice::Cancelled ? QString(StatusText::DriveCancelled) : QString());
+    return false;
+}
+
+void frmMain::askForPassword(const QString& remoteName)
+{
+    if (m_services.headless) {
+        PassCanceled = true;
+        return;
+    }
+    frmLogin login(MyPass, PassCanceled, this);
+    login.setWindowTitle(QStringLiteral("Login: ") + remoteName);
+    login.txtPassword->clear();
+    login.exec();
+}
+
+// What the batch and an unattended start learn of a connect.
+void frmMain::connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText)
+{
+    m_outcome = outcome;
+    m_outcomeText = statusText;
+    if (outcome == ConnectOutcome::Connected)
+        return;
+    if (m_services.headless) {
+        std::fprintf(m_services.headless, "drvmap: record %d (%s): %s\n", int(editor().CurrentRec),
+                     qPrintable(remoteName), qPrintable(statusText));
+        std::fflush(m_services.headless);
+    } else if (AutoMode && outcome == ConnectOutcome::Failed) {
+        // An unattended start turns into an interactive one, and the program stays open after the batch.
+        AutoMode = false;
+        show();
+    }
+}
+
+void frmMain::ConnectSelectedRecord()
+{
+    if (m_records->rowCount() == 0)
+        return;
+    const QItemSelectionModel* selection = lsvRecords->selectionModel();
+    const QModelIndex current = lsvRecords->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row())) {
+        SetStatusLight(QStringLiteral("Red"));
+        lblStatus->setText(StatusText::NoRecordSelected);
+        m_services.messages.beep();
+        return;
+    }
+    // Taken before the first connect, which lets events run.
+    QList<qint16> chosen;
+    for (int row = 0; row < m_records->rowCount(); ++row) {
+        if (selection->isRowSelected(row))
+            chosen.append(m_records->index(row, 0).data(RecordsModel::KeyRole).toString().mid(3).toShort());
+    }
+    for (const qint16 slot : std::as_const(chosen)) {
+        editor().GetRecord(slot, true);
+        Connect_Click();
+    }
+}
+
+void frmMain::DisconnectDrive(QString& drive)
+{
+    const bool force = ForceDisconnect;
+    Wnet& wnet = m_services.wnet;
+    const qint32 result
+        = m_layer([&] { return wnet.WNetCancelConnection2A(drive, Wnet::CONNECT_UPDATE_PROFILE, force); });
+    if (force)
+        ForceDisconnect = false;
+    if (result == NO_ERROR) {
+        SetStatusLight(QStringLiteral("Green"));
+        lblStatus->setText(StatusText::Disconnected);
+    } else if (result == ERROR_DEVICE_IN_USE) {
+        const MessageBoxes::Answer answer = m_services.messages.ask(
+            {StatusText::DriveInUseTitle, StatusText::driveInUseQuestion(drive), MessageBoxes::Buttons::OkCancel});
+        if (answer == MessageBoxes::Answer::Ok) {
+            ForceDisconnect = true;
+            DisconnectDrive(drive);
+            return;
+        }
+    } else {
+        SetStatusLight(QStringLiteral("Red"));
+        lblStatus->setText(StatusText::disconnectFailed(result));
+        m_services.messages.beep();
+    }
+    RefreshConnections();
+}
+
+void frmMain::mnuDeleteNow_Click()
+{
+    if (lsvConnections->topLevelItemCount() == 0) {
+        SetStatusLight(QStringLiteral("Red"));
+        lblStatus->setText(StatusText::NoConnectedDrives);
+        m_services.messages.beep();
+        return;
+    }
+    QStringList drives;
+    for (int row = 0; row < lsvConnections->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = lsvConnections->topLevelItem(row);
+        if (item->isSelected())
+            drives.append(item->text(0).mid(1, 2));
+    }
+    if (drives.isEmpty()) {
+        SetStatusLight(QStringLiteral("Red"));
+        lblStatus->setText(StatusText::NoConnectedDriveSelected);
+        m_services.messages.beep();
+    }
+    for (QString& drive : drives)
+        DisconnectDrive(drive);
+}
+
+void frmMain::DisconnectAllDrives()
+{
+    QStringList drives;
+    for (int row = 0; row < lsvConnections->topLevelItemCount(); ++row)
+        drives.append(lsvConnections->topLevelItem(row)->text(0).mid(1, 2));
+    for (QString& drive : drives)
+        DisconnectDrive(drive);
+}
+
+void frmMain::mnuAutoConnect_Click()
+{
+    m_cursor->moveTo(1);
+    SetStatusLight(QStringLiteral("Red"));
+    lblStatus->setText(StatusText::AutoConnecting);
+    m_batch.request();
+    // Disabled for the user to see; the blocker also keeps the dialogs of a connect usable.
+    setEnabled(false);
+    if (!m_batchHolds) {
+        m_blocker->hold();
+        m_batchHolds = true;
+    }
 }
 
 void frmMain::Timer_Timer()
 {
-    ++TickCount;
+    switch (m_batch.tick(*m_cursor, m_busy || m_inConnect)) {
+    case AutoConnectBatch::Step::None:
+        break;
+    case AutoConnectBatch::Step::Connect:
+        Connect_Click();
+        m_batch.connected(*m_cursor, m_outcome, m_outcomeText);
+        break;
+    case AutoConnectBatch::Step::Done:
+        endAutoConnect();
+        break;
+    }
+}
+
+void frmMain::endAutoConnect()
+{
+    if (m_batchHolds) {
+        m_blocker->release();
+        m_batchHolds = false;
+    }
+    setEnabled(true);
+    // A failure that showed the window stays in sight.
+    const QString failure = m_batch.lastFailure();
+    lblStatus->setText(StatusText::autoConnectDone(failure));
+    SetStatusLight(failure.isEmpty() ? QStringLiteral("Green") : QStringLiteral("Red"));
+    if (AutoMode) {
+        m_exitStatus = m_batch.allConnected() ? 0 : 1;
+        ExitProgram();
+    }
 }

@@ -1,12 +1,17 @@
 // The main window: the Records and Connected Drives panes, the commands, and the program's start and end.
 #pragma once
 
+#include "connect/AutoConnectBatch.h"
+#include "connect/ConnectRules.h"
+#include "connect/LayerCall.h"
 #include "records/RecordFile.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <cstdio>
 #include <functional>
+#include <memory>
 
 class MessageBoxes;
 class QAction;
@@ -22,6 +27,8 @@ class QTreeWidget;
 class RecordsModel;
 class Wnet;
 class frmEdit;
+class InputBlocker;
+struct NETRESOURCE;
 
 class frmMain : public QMainWindow
 {
@@ -33,6 +40,9 @@ public:
         MessageBoxes& messages;
         Wnet& wnet; // adds, cancels and names the drive connections
         QString dataFolder; // where the record file is looked for and created
+        // Set when nobody sees the window or answers a dialog (an unattended start without a display): the
+        // connect's dialogs are cancelled at once and each connect that fails is reported here.
+        std::FILE* headless = nullptr;
     };
 
     enum class Startup {
@@ -42,19 +52,35 @@ public:
     };
 
     frmMain(Services services, QStringList arguments, QWidget* parent = nullptr);
+    ~frmMain() override;
 
     // The start-up sequence; anything but Running means the program ends without showing a window.
     Startup Form_Load();
     void ExitProgram();
     void UpdateRecords();
 
+    // Connects the editor's current record: to LocalDrive when given, to the first free letter for AutoMap.
+    void Connect_Click(const QString& LocalDrive = QString(), const bool& AutoMap = false);
+    void SetStatusLight(const QString& color);
+    void mnuRefresh_Click();
+    void mnuDeleteNow_Click();
+    void mnuAutoConnect_Click();
+    void Timer_Timer();
+
     // The one current record, created hidden at start-up.
     frmEdit& editor();
 
     QString CommandLine;
     bool AutoMode = false;
-    bool StartAutoConnect = false;
-    qint32 TickCount = 0;
+    QString MyPass; // the password of the connect under way, set by the password prompt or from the record
+    bool PassCanceled = false;
+    bool ForceDisconnect = false;
+    // The auto-connect batch's state.
+    bool& StartAutoConnect;
+    bool& AutoConnectRunning;
+    qint32& TickCount;
+    qint32& StartTick;
+    qint32& EmptyCount;
 
     QToolBar* tlbMain = nullptr;
     QToolButton* Command1 = nullptr;
@@ -112,7 +138,24 @@ private:
     void UpdateTrayIcon(qint16 action);
     void Form_Unload();
     void tlbMain_ButtonClick(QAction* button);
-    void Timer_Timer();
+
+    void RefreshConnections();
+    void GetConnectionName(const QString& drive, QString& remoteName);
+    void IsDriveInUse(const QString& rootPath, bool& inUse);
+    void ConnectSelectedRecord();
+    void DisconnectDrive(QString& drive);
+    void DisconnectAllDrives();
+
+    // A pane command runs alone, and the window takes no input until it is done.
+    void runAlone(void (frmMain::*command)());
+    // One pass of a connect; true when the drive-in-use dialog chose another drive, now in localDrive and autoMap.
+    bool connectRecord(const ConnectRecord& record, QString& localDrive, bool& autoMap);
+    bool askForAnotherDrive(const NETRESOURCE& resource, QString& localDrive, bool& autoMap);
+    void askForPassword(const QString& remoteName);
+    void connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText);
+    void endAutoConnect();
+
+    class BatchCursor;
 
     Services m_services;
     QStringList m_arguments;
@@ -120,4 +163,15 @@ private:
     QPointer<frmEdit> m_editor;
     RecordsModel* m_records = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
+    InputBlocker* m_blocker = nullptr;
+    LayerCall m_layer;
+    AutoConnectBatch m_batch;
+    std::unique_ptr<BatchCursor> m_cursor;
+    QString FreeDrive; // the letter the last connect found free, without its colon
+    bool m_busy = false; // a pane command runs
+    bool m_inConnect = false;
+    bool m_batchHolds = false; // the batch holds the window's input
+    ConnectOutcome m_outcome = ConnectOutcome::Connected; // of the last connect
+    QString m_outcomeText;
+    int m_exitStatus = 0;
 };

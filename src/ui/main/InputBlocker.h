@@ -1,0 +1,45 @@
+// Keeps a window from taking input while an operation runs, without greying it: it goes on painting, and
+// the windows that the operation opens (a password prompt, a question) stay usable.
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+class InputBlocker : public QObject
+{
+public:
+    explicit InputBlocker(QWidget* window);
+
+    // Holds may nest; input is taken again when the last is released.
+    void hold();
+    void release();
+    bool isHeld() const { return m_holds > 0; }
+
+    // One hold for a scope.
+    class Scope
+    {
+    public:
+        explicit Scope(InputBlocker& blocker)
+            : m_blocker(blocker)
+        {
+            m_blocker.hold();
+        }
+        ~Scope() { m_blocker.release(); }
+        Q_DISABLE_COPY_MOVE(Scope)
+
+    private:
+        InputBlocker& m_blocker;
+    };
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Whether input for widget reaches the blocked window: the window itself, its menus and its other non-modal
+    // windows.
+    bool isBlocked(const QWidget* widget) const;
+
+    QWidget* m_window;
+    int m_holds = 0;
+};
