@@ -6,6 +6,7 @@
 #include "platform/SmbProbe.h"
 #include "platform/Subprocess.h"
 #include "support/SambaTestbed.h"
+#include "support/SlotBytes.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -43,24 +44,12 @@ QString remote(const QString& share)
     return QStringLiteral("\\\\127.0.0.1\\") + share;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Every process's command line and every file under folder that others may read, searched for text.
 QStringList placesHolding(const QByteArray& text, const QString& folder)
 {
     QStringList found;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (pid.toInt() > 0 && readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains(text))
+        if (pid.toInt() > 0 && SlotBytes::readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).contains(text))
             found << QStringLiteral("/proc/%1/cmdline").arg(pid);
     }
     QDirIterator files(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
@@ -68,7 +57,7 @@ QStringList placesHolding(const QByteArray& text, const QString& folder)
         const QString path = files.next();
         struct stat status;
         if (lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IROTH)
-            && readAll(path).contains(text))
+            && SlotBytes::readFile(path).contains(text))
             found << path;
     }
     return found;
@@ -79,7 +68,8 @@ QList<pid_t> rclonesServing(const QString& mountPoint)
 {
     QList<pid_t> found;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QList<QByteArray> arguments = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0');
+        const QList<QByteArray> arguments
+            = SlotBytes::readFile(QStringLiteral("/proc/%1/cmdline").arg(pid)).split('\0');
         if (arguments.size() > 3 && arguments[0].endsWith("rclone")
             && arguments.contains(QFile::encodeName(mountPoint)))
             found << pid_t(pid.toInt());
@@ -93,7 +83,7 @@ QList<pid_t> childProcesses(const QString& program, bool ended = false)
     QList<pid_t> found;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         // pid (name) state ppid ...: the name may hold spaces, the fields after its ")" do not.
-        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QByteArray stat = SlotBytes::readFile(QStringLiteral("/proc/%1/stat").arg(pid));
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
         if (fields.size() < 2 || fields[1].toInt() != getpid())
             continue;
@@ -197,8 +187,9 @@ void TestLinuxWnet::connectsAndCarriesFiles()
     QCOMPARE(name, remote(QStringLiteral("sharea")));
 
     // Written on the server, a file shows on the drive (the other way is for the tests of uploads and names).
-    QVERIFY(writeAll(m_samba.shareFolder('a') + QStringLiteral("/notes.txt"), "written on the server"));
-    QTRY_COMPARE(readAll(letterFolder('F') + QStringLiteral("/notes.txt")), QByteArray("written on the server"));
+    QVERIFY(SlotBytes::writeFile(m_samba.shareFolder('a') + QStringLiteral("/notes.txt"), "written on the server"));
+    QTRY_COMPARE(SlotBytes::readFile(letterFolder('F') + QStringLiteral("/notes.txt")),
+                 QByteArray("written on the server"));
 
     // The password is in no command line and in no file that others may read. rclone has it, obscured, from a
     // configuration in memory that only it holds and only its owner can open.
@@ -208,10 +199,10 @@ void TestLinuxWnet::connectsAndCarriesFiles()
     QCOMPARE(placesHolding(password, m_cache.path()), QStringList());
     const pid_t rclone = rclonesServing(QDir(letterFolder('F')).canonicalPath()).value(0);
     QVERIFY(rclone > 0);
-    const QByteArray commandLine = readAll(QStringLiteral("/proc/%1/cmdline").arg(rclone));
+    const QByteArray commandLine = SlotBytes::readFile(QStringLiteral("/proc/%1/cmdline").arg(rclone));
     QVERIFY2(!commandLine.contains("pass") && !commandLine.contains("PASS"), commandLine.constData());
-    QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(rclone)).contains("RCLONE_"));
-    const QByteArray configuration = readAll(QStringLiteral("/proc/%1/fd/3").arg(rclone));
+    QVERIFY(!SlotBytes::readFile(QStringLiteral("/proc/%1/environ").arg(rclone)).contains("RCLONE_"));
+    const QByteArray configuration = SlotBytes::readFile(QStringLiteral("/proc/%1/fd/3").arg(rclone));
     const qsizetype pass = configuration.indexOf("\npass = ") + 8;
     QVERIFY(pass > 8);
     QCOMPARE(reveal(configuration.mid(pass, configuration.indexOf('\n', pass) - pass)), m_samba.password('a'));
@@ -285,10 +276,10 @@ void TestLinuxWnet::tellsFreeLettersFromTakenOnes()
 
     QVERIFY(QDir().mkpath(letterFolder('H')));
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("H:\\")), DRIVE_NO_ROOT_DIR);
-    QVERIFY(writeAll(letterFolder('I'), "a file where a folder would be"));
+    QVERIFY(SlotBytes::writeFile(letterFolder('I'), "a file where a folder would be"));
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("I:\\")), DRIVE_FIXED);
     QVERIFY(QDir().mkpath(letterFolder('J')));
-    QVERIFY(writeAll(letterFolder('J') + QStringLiteral("/keep.txt"), "local files"));
+    QVERIFY(SlotBytes::writeFile(letterFolder('J') + QStringLiteral("/keep.txt"), "local files"));
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("J:\\")), DRIVE_FIXED);
     QVERIFY(QFile::link(QDir::tempPath(), letterFolder('K')));
     QCOMPARE(m_wnet->GetDriveTypeA(QStringLiteral("K:\\")), DRIVE_FIXED);
@@ -297,7 +288,7 @@ void TestLinuxWnet::tellsFreeLettersFromTakenOnes()
                                              m_samba.password('a'), m_samba.user('a'), 0),
                  ERROR_ALREADY_ASSIGNED);
     }
-    QCOMPARE(readAll(letterFolder('J') + QStringLiteral("/keep.txt")), QByteArray("local files"));
+    QCOMPARE(SlotBytes::readFile(letterFolder('J') + QStringLiteral("/keep.txt")), QByteArray("local files"));
 
     // A local file system mounted on a letter is a local drive, and is not the layer's to drop.
     QVERIFY(QDir().mkpath(letterFolder('L')));
@@ -384,18 +375,18 @@ void TestLinuxWnet::takesTheRemoteNameLiterally()
     const QString shareFolder = m_samba.shareFolder('a');
     const QString serverFolder = shareFolder + u'/' + QString(folder).replace(u'\\', u'/');
     QVERIFY(QDir().mkpath(serverFolder));
-    QVERIFY(writeAll(serverFolder + QStringLiteral("/marker.txt"), "inside"));
+    QVERIFY(SlotBytes::writeFile(serverFolder + QStringLiteral("/marker.txt"), "inside"));
     QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("60001:60000"), shareFolder});
     const QString remoteName = remote(QStringLiteral("sharea")) + (folder.isEmpty() ? QString() : u'\\' + folder);
 
     QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("O:"), remoteName), m_samba.password('a'),
                                          m_samba.user('a'), 0),
              NO_ERROR);
-    QCOMPARE(readAll(letterFolder('O') + QStringLiteral("/marker.txt")), QByteArray("inside"));
+    QCOMPARE(SlotBytes::readFile(letterFolder('O') + QStringLiteral("/marker.txt")), QByteArray("inside"));
     // Windows reserves ":" and "?": the server takes such a file under full-width look-alikes of them.
     const QStringList saved {QStringLiteral("saved.txt"), QStringLiteral("draft."), QStringLiteral("a:b?.txt")};
     for (const QString& name : saved)
-        QVERIFY(writeAll(letterFolder('O') + u'/' + name, "written through the drive"));
+        QVERIFY(SlotBytes::writeFile(letterFolder('O') + u'/' + name, "written through the drive"));
     QString name;
     quint32 length = Wnet::RemoteNameBufferLength;
     QCOMPARE(m_wnet->WNetGetConnectionA(QStringLiteral("O:"), name, length), NO_ERROR);
@@ -404,7 +395,7 @@ void TestLinuxWnet::takesTheRemoteNameLiterally()
 
     // The files are where the user saved them, and no look-alike of a period or a space has appeared.
     for (const QString& file : {saved[0], saved[1], QStringLiteral("a\uFF1Ab\uFF1F.txt")})
-        QCOMPARE(readAll(serverFolder + u'/' + file), QByteArray("written through the drive"));
+        QCOMPARE(SlotBytes::readFile(serverFolder + u'/' + file), QByteArray("written through the drive"));
     QDirIterator entries(shareFolder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                          QDirIterator::Subdirectories);
     while (entries.hasNext()) {
@@ -424,14 +415,14 @@ void TestLinuxWnet::sendsEverySavedFileBeforeTheDriveGoes()
 {
     // An earlier run's messages stay in the drive's log, within its bound.
     const QString log = letterCache('S') + QStringLiteral(".log");
-    QVERIFY(writeAll(log, QByteArray(3 << 20, '.') + "\nthe last line of an earlier run\n"));
+    QVERIFY(SlotBytes::writeFile(log, QByteArray(3 << 20, '.') + "\nthe last line of an earlier run\n"));
     QCOMPARE(m_wnet->WNetAddConnection2A(resource(QStringLiteral("S:"), remote(QStringLiteral("sharea"))),
                                          m_samba.password('a'), m_samba.user('a'), 0),
              NO_ERROR);
     // Big enough that its upload is still under way when the unmount is done.
     QByteArray contents(64 << 20, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(contents.data()), contents.size() / 4);
-    QVERIFY(writeAll(letterFolder('S') + QStringLiteral("/large.bin"), contents));
+    QVERIFY(SlotBytes::writeFile(letterFolder('S') + QStringLiteral("/large.bin"), contents));
 
     // A slow link: the server answers a fifth of the time, and the upload takes longer than the layer's limit,
     // which bounds only a wait in which nothing moves.
@@ -467,7 +458,7 @@ void TestLinuxWnet::sendsEverySavedFileBeforeTheDriveGoes()
     // Nothing of a file the server has stays in the cache.
     QDirIterator cached(letterCache('S'), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     QVERIFY2(!cached.hasNext(), qPrintable(cached.hasNext() ? cached.next() : QString()));
-    const QByteArray logged = readAll(log);
+    const QByteArray logged = SlotBytes::readFile(log);
     QVERIFY(logged.size() < 1 << 20);
     QVERIFY(logged.contains("the last line of an earlier run\n"));
     QVERIFY(logged.contains("ShareMount: mounting //127.0.0.1/sharea on"));
@@ -533,7 +524,8 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
     QVERIFY(server.signal(SIGCONT));
     QCOMPARE(wnet.WNetAddConnection2A(drive, server.password('a'), server.user('a'), 0), NO_ERROR);
     // A retry of rclone's own may wait for the stopped server's earlier session to let go of the file.
-    QTRY_COMPARE_WITH_TIMEOUT(readAll(server.shareFolder('a') + QStringLiteral("/report.txt")), report, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(SlotBytes::readFile(server.shareFolder('a') + QStringLiteral("/report.txt")), report,
+                              30000);
 
     // Dropped by force, the drive goes at once, and its rclone goes on trying. Another share can still have the
     // letter: the rclone is ended once it has sent nothing for the layer's limit.
@@ -555,11 +547,12 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
     // What it could not send waited for its share.
     QVERIFY(server.signal(SIGCONT));
     QCOMPARE(wnet.WNetAddConnection2A(drive, server.password('a'), server.user('a'), 0), NO_ERROR);
-    QTRY_COMPARE_WITH_TIMEOUT(readAll(server.shareFolder('a') + QStringLiteral("/notes.txt")), notes, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(SlotBytes::readFile(server.shareFolder('a') + QStringLiteral("/notes.txt")), notes,
+                              30000);
     QCOMPARE(wnet.WNetCancelConnection2A(QStringLiteral("P:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
 
     // Each mount added its messages to the log; none emptied it.
-    QCOMPARE(readAll(letterCache('P') + QStringLiteral(".log")).count("ShareMount: mounting"), 4);
+    QCOMPARE(SlotBytes::readFile(letterCache('P') + QStringLiteral(".log")).count("ShareMount: mounting"), 4);
 }
 
 void TestLinuxWnet::givesALetterToOneConnectAtATime()
@@ -594,7 +587,7 @@ void TestLinuxWnet::collectsTheProgramsItStarts()
         std::signal(SIGCHLD, SIG_IGN);
         const auto restore = qScopeGuard([] { std::signal(SIGCHLD, SIG_DFL); });
         QCOMPARE(m_wnet->WNetAddConnection2A(drive, m_samba.password('a'), m_samba.user('a'), 0), NO_ERROR);
-        QVERIFY(writeAll(letterFolder('U') + QStringLiteral("/kept.txt"), "kept"));
+        QVERIFY(SlotBytes::writeFile(letterFolder('U') + QStringLiteral("/kept.txt"), "kept"));
         QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("U:"), Wnet::CONNECT_UPDATE_PROFILE, false), NO_ERROR);
         QVERIFY(!QFileInfo::exists(letterFolder('U')));
     }
@@ -652,7 +645,8 @@ void TestLinuxWnet::refusesAProviderThatFails()
     // An rclone that mounts another share than the one asked for: its mount is not the drive, and goes.
     const QString fake = programs.filePath(QStringLiteral("rclone"));
     const QString rclone = Subprocess::findProgram(QStringLiteral("rclone"), QProcessEnvironment::systemEnvironment());
-    QVERIFY(writeAll(fake, "#!/bin/sh\nexec " + rclone.toUtf8() + " \"$@\" --devname //127.0.0.1/elsewhere\n"));
+    QVERIFY(
+        SlotBytes::writeFile(fake, "#!/bin/sh\nexec " + rclone.toUtf8() + " \"$@\" --devname //127.0.0.1/elsewhere\n"));
     QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
     faulty.environment.insert(QStringLiteral("PATH"), programs.path() + u':' + qEnvironmentVariable("PATH"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no mount after 3000 ms")));

@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,7 +19,6 @@ private slots:
     void nearMissesNeedADisplay_data();
     void nearMissesNeedADisplay();
     void unreachableDisplay();
-    void unattendedStartRunsOnTheRecordFile();
     void unattendedStartGivesUpOnAFileError();
 
 private:
@@ -117,34 +115,6 @@ void TestProgram::unreachableDisplay()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 2);
     QVERIFY(m_program.readAllStandardError().contains("drvmap: cannot open a window"));
-}
-
-void TestProgram::unattendedStartRunsOnTheRecordFile()
-{
-    const QByteArray records = SlotBytes::saved("Office", "\\\\server\\share", 1, 'T');
-    QVERIFY(SlotBytes::writeFile(dataFile(), records));
-    QVERIFY(QFile::setPermissions(dataFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-    // Started by a parent that ignores SIGCHLD, as some log-on scripts and service managers leave it.
-    m_program.setChildProcessModifier([] { ::signal(SIGCHLD, SIG_IGN); });
-    start({QStringLiteral("-auto")});
-    m_program.setChildProcessModifier({});
-    // Opening the file closes it to other users: proof that the start got that far without a window.
-    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(dataFile()).permissions() & QFile::ReadOther, QFile::Permissions(), 30000);
-    QCOMPARE(m_program.state(), QProcess::Running);
-    // The program waits for the programs it starts, whatever its parent ignored, and a write past the file size
-    // limit fails instead of ending it.
-    QFile status(QStringLiteral("/proc/%1/status").arg(m_program.processId()));
-    QVERIFY(status.open(QIODevice::ReadOnly));
-    const QByteArray fields = status.readAll();
-    const qsizetype ignored = fields.indexOf("SigIgn:");
-    const quint64 mask
-        = fields.mid(ignored + 7, fields.indexOf('\n', ignored) - ignored - 7).trimmed().toULongLong(nullptr, 16);
-    QCOMPARE(mask >> (SIGCHLD - 1) & 1, 0u);
-    QCOMPARE(mask >> (SIGXFSZ - 1) & 1, 1u);
-    QCOMPARE(m_program.readAllStandardError(), QByteArray());
-    m_program.terminate();
-    QVERIFY(m_program.waitForFinished(10000));
-    QCOMPARE(SlotBytes::readFile(dataFile()), records);
 }
 
 void TestProgram::unattendedStartGivesUpOnAFileError()

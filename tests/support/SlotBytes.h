@@ -1,4 +1,5 @@
-// Builds record-file bytes by hand, so that tests check the format against bytes they wrote themselves.
+// Builds record-file bytes by hand, so that tests check the format against bytes they wrote themselves; and reads
+// and writes whole files.
 #pragma once
 
 #include <QByteArray>
