@@ -25,6 +25,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <cstdio>
+
 using Answer = MessageBoxes::Answer;
 using Drive = FakeWnet::Drive;
 
@@ -77,10 +79,10 @@ private slots:
     void keepsItsRecordAndTakesNoInputWhileTheLayerWorks();
     void listsAndDisconnectsDrives();
     void runsTheBatchFromTheWindow();
-    void runsUnattendedOnADisplay();
+    void runsUnattended();
 
 private:
-    frmMain& start(const QByteArray& records, const QStringList& arguments = {});
+    frmMain& start(const QByteArray& records, const QStringList& arguments = {}, std::FILE* headless = nullptr);
     // Answers the modal windows as they open, one step each: "password:<text>", "cancel", "close",
     // "drive:<text>", "automap" or "ok" (OK with nothing chosen).
     void answerDialogs(const QStringList& steps);
@@ -157,12 +159,12 @@ void TestFrmMainConnect::cleanup()
     QCOMPARE(m_messages.unexpected, 0);
 }
 
-frmMain& TestFrmMainConnect::start(const QByteArray& records, const QStringList& arguments)
+frmMain& TestFrmMainConnect::start(const QByteArray& records, const QStringList& arguments, std::FILE* headless)
 {
     const QString folder = m_dir->filePath(QStringLiteral("data"));
     QDir().mkpath(folder);
     SlotBytes::writeFile(folder + QStringLiteral("/drvmap.dat"), records);
-    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, *m_wnet, folder}, arguments);
+    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, *m_wnet, folder, headless}, arguments);
     m_window->Form_Load();
     // The tests tick the batch themselves.
     m_window->Timer->stop();
@@ -317,12 +319,16 @@ void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
         QCOMPARE(light(w), QStringLiteral("Red"));
         const qint32 ticks = w.TickCount;
         QTRY_VERIFY_WITH_TIMEOUT(w.TickCount > ticks, 3000);
-        // Commands are not taken, nor is a second connect started.
-        click(w.tlbMain, "Disconnect");
-        QTest::mouseClick(w.lsvConnections->viewport(), Qt::RightButton);
+        // Neither a click nor a close reaches the window, and no second connect starts.
+        QSignalSpy ended(&w, &frmMain::ended);
+        const QModelIndex current = w.lsvRecords->currentIndex();
+        const QRect secondRow = w.lsvRecords->visualRect(w.lsvRecords->model()->index(1, 0));
+        QTest::mouseClick(w.lsvRecords->viewport(), Qt::LeftButton, {}, secondRow.center());
+        QCOMPARE(w.lsvRecords->currentIndex(), current);
+        w.close();
+        QVERIFY(w.isVisible() && ended.isEmpty());
         w.Connect_Click();
         QCOMPARE(w.lblStatus->text(), QStringLiteral("Connection in progress......"));
-        QCOMPARE(m_messages.beeps, 0);
         checked = true;
     };
     m_wnet->onAdd = [&] {
@@ -460,28 +466,49 @@ void TestFrmMainConnect::runsTheBatchFromTheWindow()
     QCOMPARE(light(w), QStringLiteral("Green"));
 }
 
-// The unattended start with a display; the program without one is tested from outside.
-void TestFrmMainConnect::runsUnattendedOnADisplay()
+void TestFrmMainConnect::runsUnattended()
 {
+    // With a display, the prompt waits for its answer, and a failure shows the window, which takes no input until
+    // the batch is done; a record without a drive is reported at the end but shows nothing by itself.
     frmMain& w = start(record(1, "\\\\a\\one", "F:", 'F', 'T') + record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')
                            + record(3, "\\\\a\\three", "", 'F', 'T') + record(4, "\\\\a\\four", "H:", 'F', 'T'),
                        {QStringLiteral("-auto")});
+    m_wnet->setNextAddResults({0, 0, 86});
     QSignalSpy ended(&w, &frmMain::ended);
     answerDialogs({QStringLiteral("password:pw")});
     while (w.AutoConnectRunning || w.StartAutoConnect) {
         QVERIFY(w.TickCount < 20);
         w.Timer_Timer();
-        // Record 3 has no drive: that failure shows the window, which takes no input until the batch is done.
-        QCOMPARE(w.isVisible(), w.editor().CurrentRec > 3 || !w.AutoConnectRunning);
+        QCOMPARE(w.isVisible(), adds().size() == 3);
         if (w.isVisible() && w.AutoConnectRunning) {
             click(w.tlbMain, "Disconnect");
             QVERIFY(!w.lblStatus->text().startsWith(u"Can't"));
         }
     }
-    QCOMPARE(adds().size(), 3);
     QVERIFY(!w.AutoMode);
     QCOMPARE(ended.size(), 0);
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done. Can't Connect! No drive letter and no Auto Map."));
+    QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done. ERROR: Invalid Password! - Connect Failed!"));
+
+    // Without one, the prompt is cancelled at once, each record left unconnected is reported, and the program
+    // ends by itself with what it achieved.
+    for (const bool allDue : {true, false}) {
+        std::FILE* log = std::tmpfile();
+        const auto closeLog = qScopeGuard([log] { std::fclose(log); });
+        m_wnet = std::make_unique<FakeWnet>();
+        frmMain& u = start(record(1, "\\\\a\\one", "F:", 'F', 'T')
+                               + (allDue ? QByteArray() : record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')),
+                           {QStringLiteral("-auto")}, log);
+        QSignalSpy end(&u, &frmMain::ended);
+        while (end.isEmpty() && u.TickCount < 20)
+            u.Timer_Timer();
+        QCOMPARE(end.value(0).value(0), QVariant(allDue ? 0 : 1));
+        QVERIFY(!u.isVisible());
+        std::rewind(log);
+        QByteArray written(512, '\0');
+        written.resize(qsizetype(std::fread(written.data(), 1, written.size(), log)));
+        QCOMPARE(written, allDue ? QByteArray() : QByteArray("drvmap: record 2 (\\\\a\\two): Connect Cancelled\n"));
+        QCOMPARE(adds().size(), 1);
+    }
 }
 
 QTEST_MAIN(TestFrmMainConnect)

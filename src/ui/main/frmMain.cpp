@@ -350,6 +350,12 @@ void frmMain::Form_Unload()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // A connect or a disconnect under way is finished first: the program must not end with a mount half made,
+    // nor go on with one that its dialogs can no longer answer.
+    if (m_busy || m_inConnect) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -478,6 +484,11 @@ bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bo
         lblStatus->setText(StatusText::Connected);
         connectEnded(record.remoteName, ConnectOutcome::Connected, StatusText::Connected);
     } else {
+        if (AutoMode && !m_services.headless) {
+            // An unattended start turns into an interactive one, and the program stays open after the batch.
+            AutoMode = false;
+            show();
+        }
         const QString failed = StatusText::connectFailed(result);
         connectEnded(record.remoteName, ConnectOutcome::Failed, failed);
         SetStatusLight(QStringLiteral("Red"));
@@ -537,24 +548,20 @@ void frmMain::askForPassword(const QString& remoteName)
     frmLogin login(MyPass, PassCanceled, this);
     login.setWindowTitle(QStringLiteral("Login: ") + remoteName);
     login.txtPassword->clear();
-    login.exec();
+    // A dialog opened while the program is ending returns at once, without an answer: that is no password.
+    if (login.exec() != QDialog::Accepted)
+        PassCanceled = true;
 }
 
-// What the batch and an unattended start learn of a connect.
+// What the batch learns of a connect; without a display, a record left unconnected is reported on the spot.
 void frmMain::connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText)
 {
     m_outcome = outcome;
     m_outcomeText = statusText;
-    if (outcome == ConnectOutcome::Connected)
-        return;
-    if (m_services.headless) {
+    if (m_services.headless && outcome != ConnectOutcome::Connected) {
         std::fprintf(m_services.headless, "drvmap: record %d (%s): %s\n", int(editor().CurrentRec),
                      qPrintable(remoteName), qPrintable(statusText));
         std::fflush(m_services.headless);
-    } else if (AutoMode && outcome == ConnectOutcome::Failed) {
-        // An unattended start turns into an interactive one, and the program stays open after the batch.
-        AutoMode = false;
-        show();
     }
 }
 
