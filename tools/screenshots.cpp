@@ -5,7 +5,9 @@
 #include "records/RecordFile.h"
 #include "support/FakeWnet.h"
 #include "ui/editor/frmEdit.h"
+#include "ui/main/frmLogin.h"
 #include "ui/main/frmMain.h"
+#include "ui/main/frmNewLocalDrive.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,11 +72,22 @@ int main(int argc, char** argv)
     }
     ConsoleMessageBoxes messages;
     FakeWnet wnet;
+    wnet.setLetter(u'P', {FakeWnet::Drive::Network, QStringLiteral("\\\\fileserver\\projects")});
     frmMain main({messages, wnet, data.path()}, {});
     if (main.Form_Load() != frmMain::Startup::Running)
         return 1;
     main.editor().show();
-    const bool saved
-        = save(main, out, QStringLiteral("frmMain")) && save(main.editor(), out, QStringLiteral("frmEdit"));
+
+    QString password;
+    bool cancelled = false;
+    frmLogin login(password, cancelled, &main);
+    login.setWindowTitle(QStringLiteral("Login: \\\\192.168.1.20\\backup"));
+    login.show();
+    frmNewLocalDrive drive({QStringLiteral("F:"), QStringLiteral("G:"), QStringLiteral("H:")}, &main);
+    drive.CurNetResouce = QStringLiteral("\\\\192.168.1.20\\backup");
+    drive.CurLocalDrv = QStringLiteral("X:");
+    drive.show();
+    const bool saved = save(main, out, QStringLiteral("frmMain")) && save(main.editor(), out, QStringLiteral("frmEdit"))
+        && save(login, out, QStringLiteral("frmLogin")) && save(drive, out, QStringLiteral("frmNewLocalDrive"));
     return saved ? 0 : 1;
 }
