@@ -494,6 +494,7 @@ void TestFrmMainConnect::runsUnattended()
     for (const bool allDue : {true, false}) {
         std::FILE* log = std::tmpfile();
         const auto closeLog = qScopeGuard([log] { std::fclose(log); });
+        m_window.reset();
         m_wnet = std::make_unique<FakeWnet>();
         frmMain& u = start(record(1, "\\\\a\\one", "F:", 'F', 'T')
                                + (allDue ? QByteArray() : record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')),
