@@ -41,7 +41,7 @@ public:
         Wnet& wnet; // adds, cancels and names the drive connections
         QString dataFolder; // where the record file is looked for and created
         // Set when nobody sees the window or answers a dialog (an unattended start without a display): the
-        // connect's dialogs are cancelled at once and each connect that fails is reported here.
+        // connect's dialogs are cancelled at once and each record left unconnected is reported here.
         std::FILE* headless = nullptr;
     };
 
