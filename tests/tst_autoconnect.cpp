@@ -1,6 +1,7 @@
 // The unattended start run for real: drvmap -auto connects the auto-connect records of a record file to the
 // private Samba server, one record a timer tick, and ends by itself unless a failure has a window to show.
 #include "platform/LinuxWnet.h"
+#include "platform/MountTable.h"
 #include "records/Crypt.h"
 #include "support/SambaTestbed.h"
 #include "support/SlotBytes.h"
@@ -22,25 +23,13 @@ namespace {
 const QByteArray ShareA = QByteArrayLiteral("\\\\127.0.0.1\\sharea");
 const QByteArray ShareB = QByteArrayLiteral("\\\\127.0.0.1\\shareb");
 
-// The letters of the rclone drives mounted in drivesFolder, read from the kernel's mount table without touching
-// the mounts.
+// The letters of the rclone drives mounted in drivesFolder, from the kernel's mount table.
 QString rcloneDrives(const QString& drivesFolder)
 {
-    QFile table(QStringLiteral("/proc/self/mountinfo"));
-    if (!table.open(QIODevice::ReadOnly))
-        return {};
-    const QString prefix = drivesFolder + u'/';
     QString letters;
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        // id parent major:minor root mount-point options [optional fields] - type source super-options
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() < 5 || separator < 0 || separator + 1 >= fields.size())
-            continue;
-        const QString mountPoint = QString::fromUtf8(fields[4]);
-        if (fields[separator + 1] == "fuse.rclone" && mountPoint.size() == prefix.size() + 1
-            && mountPoint.startsWith(prefix))
-            letters += mountPoint.back();
+    for (const Mount& mount : MountTable::read(QStringLiteral("/proc/self/mountinfo"), drivesFolder)) {
+        if (mount.fileSystemType == u"fuse.rclone" && mount.mountPoint.size() == drivesFolder.size() + 2)
+            letters += mount.mountPoint.back();
     }
     return letters;
 }

@@ -277,8 +277,7 @@ frmMain::Startup frmMain::Form_Load()
         hide();
         m_batch.request();
         // The window stays enabled, but if a failure shows it, it takes no input until the batch is done.
-        m_blocker->hold();
-        m_batchHolds = true;
+        holdInputForBatch();
     } else {
         show();
     }
@@ -382,6 +381,13 @@ void frmMain::runAlone(void (frmMain::*command)())
     const QScopedValueRollback busy(m_busy, true);
     const InputBlocker::Scope blocked(*m_blocker);
     (this->*command)();
+}
+
+void frmMain::showError(const QString& text)
+{
+    SetStatusLight(QStringLiteral("Red"));
+    lblStatus->setText(text);
+    m_services.messages.beep();
 }
 
 void frmMain::SetStatusLight(const QString& color)
@@ -491,9 +497,7 @@ bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bo
         }
         const QString failed = StatusText::connectFailed(result);
         connectEnded(record.remoteName, ConnectOutcome::Failed, failed);
-        SetStatusLight(QStringLiteral("Red"));
-        lblStatus->setText(failed);
-        m_services.messages.beep();
+        showError(failed);
     }
     RefreshConnections();
     return false;
@@ -572,9 +576,7 @@ void frmMain::ConnectSelectedRecord()
     const QItemSelectionModel* selection = lsvRecords->selectionModel();
     const QModelIndex current = lsvRecords->currentIndex();
     if (!current.isValid() || !selection->isRowSelected(current.row())) {
-        SetStatusLight(QStringLiteral("Red"));
-        lblStatus->setText(StatusText::NoRecordSelected);
-        m_services.messages.beep();
+        showError(StatusText::NoRecordSelected);
         return;
     }
     // Taken before the first connect, which lets events run.
@@ -609,9 +611,7 @@ void frmMain::DisconnectDrive(QString& drive)
             return;
         }
     } else {
-        SetStatusLight(QStringLiteral("Red"));
-        lblStatus->setText(StatusText::disconnectFailed(result));
-        m_services.messages.beep();
+        showError(StatusText::disconnectFailed(result));
     }
     RefreshConnections();
 }
@@ -619,33 +619,33 @@ void frmMain::DisconnectDrive(QString& drive)
 void frmMain::mnuDeleteNow_Click()
 {
     if (lsvConnections->topLevelItemCount() == 0) {
-        SetStatusLight(QStringLiteral("Red"));
-        lblStatus->setText(StatusText::NoConnectedDrives);
-        m_services.messages.beep();
+        showError(StatusText::NoConnectedDrives);
         return;
     }
-    QStringList drives;
-    for (int row = 0; row < lsvConnections->topLevelItemCount(); ++row) {
-        const QTreeWidgetItem* item = lsvConnections->topLevelItem(row);
-        if (item->isSelected())
-            drives.append(item->text(0).mid(1, 2));
-    }
-    if (drives.isEmpty()) {
-        SetStatusLight(QStringLiteral("Red"));
-        lblStatus->setText(StatusText::NoConnectedDriveSelected);
-        m_services.messages.beep();
-    }
+    QStringList drives = paneDrives(true);
+    if (drives.isEmpty())
+        showError(StatusText::NoConnectedDriveSelected);
     for (QString& drive : drives)
         DisconnectDrive(drive);
 }
 
 void frmMain::DisconnectAllDrives()
 {
-    QStringList drives;
-    for (int row = 0; row < lsvConnections->topLevelItemCount(); ++row)
-        drives.append(lsvConnections->topLevelItem(row)->text(0).mid(1, 2));
+    QStringList drives = paneDrives(false);
     for (QString& drive : drives)
         DisconnectDrive(drive);
+}
+
+// Taken before the first disconnect, whose refresh rebuilds the pane.
+QStringList frmMain::paneDrives(bool selectedOnly) const
+{
+    QStringList drives;
+    for (int row = 0; row < lsvConnections->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = lsvConnections->topLevelItem(row);
+        if (!selectedOnly || item->isSelected())
+            drives.append(item->text(0).mid(1, 2));
+    }
+    return drives;
 }
 
 void frmMain::mnuAutoConnect_Click()
@@ -656,10 +656,14 @@ void frmMain::mnuAutoConnect_Click()
     m_batch.request();
     // Disabled for the user to see; the blocker also keeps the dialogs of a connect usable.
     setEnabled(false);
-    if (!m_batchHolds) {
+    holdInputForBatch();
+}
+
+void frmMain::holdInputForBatch()
+{
+    if (!m_batchHolds)
         m_blocker->hold();
-        m_batchHolds = true;
-    }
+    m_batchHolds = true;
 }
 
 void frmMain::Timer_Timer()

@@ -153,7 +153,12 @@ private:
     bool askForAnotherDrive(const NETRESOURCE& resource, QString& localDrive, bool& autoMap);
     void askForPassword(const QString& remoteName);
     void connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText);
+    void holdInputForBatch();
     void endAutoConnect();
+    // A refusal or a failure: red light, its text, a beep.
+    void showError(const QString& text);
+    // The drives of the Connected Drives pane's rows, in list order.
+    QStringList paneDrives(bool selectedOnly) const;
 
     class BatchCursor;
 
