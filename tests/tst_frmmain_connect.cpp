@@ -220,6 +220,9 @@ void TestFrmMainConnect::connectsTheCurrentRecord_data()
     QTest::newRow("prompt cancelled") << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>()
                                       << QStringList {"cancel"} << QStringList() << QStringLiteral("Connect Cancelled")
                                       << "Green" << 0;
+    QTest::newRow("prompt closed") << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>()
+                                   << QStringList {"close"} << QStringList() << QStringLiteral("Connect Cancelled")
+                                   << "Green" << 0;
     QTest::newRow("prompt confirmed empty")
         << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>() << QStringList {"password:"}
         << QStringList {"F:|" + docs + "||joe"} << connected << "Green" << 0;
