@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 
 // 15 twips make a pixel at 96 dpi; Qt scales those pixels with the screen.
 constexpr int twips(int value)
@@ -31,6 +32,24 @@ inline QFont layoutFont()
 inline QIcon artwork(const char* name)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+// What every window of the program starts with: its name, caption, icon and the face of the fixed layouts.
+inline void setUpWindow(QWidget* window, const char* name, const QString& caption)
+{
+    window->setObjectName(QLatin1String(name));
+    window->setWindowTitle(caption);
+    window->setWindowIcon(artwork("app"));
+    window->setFont(layoutFont());
+}
+
+// A small dialog of a fixed size, with a close box and no other buttons in its title bar.
+inline void setUpFixedDialog(QWidget* dialog, const char* name, const QString& caption, QSize sizeInTwips)
+{
+    setUpWindow(dialog, name, caption);
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog->setFixedSize(twips(sizeInTwips.width()), twips(sizeInTwips.height()));
 }
 
 // Names a control, puts it at its place and gives it its tooltip.

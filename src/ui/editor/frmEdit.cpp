@@ -30,10 +30,7 @@ frmEdit::frmEdit(RecordFile& file, QWidget* parent)
     : QDialog(parent)
     , m_file(file)
 {
-    setObjectName(QStringLiteral("frmEdit"));
-    setWindowTitle(QStringLiteral("Edit Records"));
-    setWindowIcon(artwork("app"));
-    setFont(layoutFont());
+    setUpWindow(this, "frmEdit", QStringLiteral("Edit Records"));
     setFixedSize(twips(6870), twips(3630));
 
     Frame2 = place(new QGroupBox(this), "Frame2", twipsRect(120, 480, 4455, 2655));

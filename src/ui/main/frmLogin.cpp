@@ -13,13 +13,7 @@ frmLogin::frmLogin(QString& MyPass, bool& PassCanceled, QWidget* parent)
     , m_myPass(MyPass)
     , m_passCanceled(PassCanceled)
 {
-    setObjectName(QStringLiteral("frmLogin"));
-    setWindowTitle(QStringLiteral("Login"));
-    setWindowIcon(artwork("app"));
-    setFont(layoutFont());
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(twips(4110), twips(1215));
+    setUpFixedDialog(this, "frmLogin", QStringLiteral("Login"), QSize(4110, 1215));
 
     lblLabels = place(new QLabel(QStringLiteral("&Password:"), this), "lblLabels", twipsRect(120, 0, 720, 225));
     txtPassword = place(new QLineEdit(this), "txtPassword", twipsRect(120, 240, 3885, 345));

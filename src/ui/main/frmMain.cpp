@@ -117,10 +117,7 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     , m_arguments(std::move(arguments))
     , m_cursor(std::make_unique<BatchCursor>(*this))
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("ShareMount"));
-    setWindowIcon(artwork("app"));
-    setFont(layoutFont());
+    setUpWindow(this, "frmMain", QStringLiteral("ShareMount"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 

@@ -13,13 +13,7 @@ frmNewLocalDrive::frmNewLocalDrive(QStringList freeDrives, QWidget* parent)
     : QDialog(parent)
     , m_freeDrives(std::move(freeDrives))
 {
-    setObjectName(QStringLiteral("frmNewLocalDrive"));
-    setWindowTitle(QStringLiteral("Local Drive In Use"));
-    setWindowIcon(artwork("app"));
-    setFont(layoutFont());
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(twips(3480), twips(2175));
+    setUpFixedDialog(this, "frmNewLocalDrive", QStringLiteral("Local Drive In Use"), QSize(3480, 2175));
 
     lblNotice = place(new QLabel(this), "lblNotice", twipsRect(120, 120, 3225, 795));
     // The remote name in the notice is the user's own text, never markup.
