@@ -74,12 +74,15 @@ QByteArray DriveRecord::toSlot() const
     return slot;
 }
 
+bool isBlankField(const QString& field)
+{
+    if (field.isEmpty())
+        return true;
+    const int code = static_cast<unsigned char>(Cp1252::fromUnicode(field.first(1)).at(0));
+    return QString::number(code).startsWith(u'3');
+}
+
 bool isBlankSlot(const DriveRecord& record)
 {
-    // Trimming the padding never changes the answer: a remote name of spaces only was blank anyway.
-    const int code = record.RemoteName.isEmpty()
-        ? 0
-        : static_cast<unsigned char>(Cp1252::fromUnicode(record.RemoteName.first(1)).at(0));
-    const QChar lead = QString::number(code).at(0);
-    return lead == u'0' || lead == u'3';
+    return isBlankField(record.RemoteName);
 }

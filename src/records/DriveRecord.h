@@ -31,7 +31,10 @@ inline bool isSet(const QString& flag)
     return flag == u"T";
 }
 
-// A slot is free for a new record, and left out of listings, when the first byte of its remote name
-// written in decimal begins with 0 or 3: never-written (0) and deleted (space) slots, but also codes
-// 3 and 30 to 39.
+// A text field counts as blank when it is empty (padding and anything after a zero byte left out) or when its first
+// character's code, written in decimal, begins with 3: codes 3 and 30 to 39, the space among them.
+bool isBlankField(const QString& field);
+
+// A slot is free for a new record, and left out of listings, when its remote name is blank: never-written and
+// deleted slots, but also remote names that begin with codes 3 or 30 to 39.
 bool isBlankSlot(const DriveRecord& record);

@@ -59,6 +59,11 @@ RecordFile::~RecordFile()
         ::close(m_fd);
 }
 
+QString RecordFile::unusable(qint16 slot) const
+{
+    return m_fd < 0 ? QStringLiteral("the file is not open") : QStringLiteral("there is no slot %1").arg(slot);
+}
+
 bool RecordFile::fail(const QString& what, int error) const
 {
     return fail(what, QString::fromLocal8Bit(strerror(error)));
@@ -67,6 +72,7 @@ bool RecordFile::fail(const QString& what, int error) const
 bool RecordFile::fail(const QString& what, const QString& reason) const
 {
     m_error = QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(m_path), reason);
+    m_reason = reason;
     return false;
 }
 
@@ -75,11 +81,16 @@ bool RecordFile::open(const QString& path)
     if (m_fd >= 0)
         ::close(m_fd);
     m_path = path;
+    m_readOnly = false;
     const QByteArray name = QFile::encodeName(path);
     // O_NONBLOCK keeps a FIFO planted under the file's name from hanging the open.
     constexpr int Flags = O_RDWR | O_CLOEXEC | O_NONBLOCK;
     m_fd = ::open(name.constData(), Flags);
-    if (m_fd < 0 && errno == ENOENT) {
+    if (m_fd < 0 && (errno == EACCES || errno == EROFS)) {
+        // A file an administrator hands out read-only can still be looked at and connected.
+        m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        m_readOnly = m_fd >= 0;
+    } else if (m_fd < 0 && errno == ENOENT) {
         // O_EXCL never follows a symbolic link to create its target somewhere else.
         m_fd = ::open(name.constData(), Flags | O_CREAT | O_EXCL, 0600);
         if (m_fd < 0 && errno == EEXIST)
@@ -112,7 +123,7 @@ bool RecordFile::open(const QString& path)
 std::optional<DriveRecord> RecordFile::read(qint16 slot) const
 {
     if (m_fd < 0 || slot < 1) {
-        m_error = QStringLiteral("Cannot read slot %1 of the record file").arg(slot);
+        fail(QStringLiteral("Cannot read"), unusable(slot));
         return std::nullopt;
     }
     char bytes[DriveRecord::SlotSize];
@@ -126,10 +137,10 @@ std::optional<DriveRecord> RecordFile::read(qint16 slot) const
 
 bool RecordFile::write(qint16 slot, const DriveRecord& record)
 {
-    if (m_fd < 0 || slot < 1) {
-        m_error = QStringLiteral("Cannot write slot %1 of the record file").arg(slot);
-        return false;
-    }
+    if (m_fd < 0 || slot < 1)
+        return fail(QStringLiteral("Cannot write"), unusable(slot));
+    if (m_readOnly)
+        return fail(QStringLiteral("Cannot write"), QStringLiteral("the file may only be read"));
     const off_t offset = slotOffset(slot);
     struct stat st = {};
     if (::fstat(m_fd, &st) != 0)
@@ -156,6 +167,14 @@ bool RecordFile::write(qint16 slot, const DriveRecord& record)
     if (kept > 0)
         writeFully(m_fd, before, static_cast<size_t>(kept), offset);
     return fail(QStringLiteral("Cannot write"), error);
+}
+
+qint64 RecordFile::slotCount() const
+{
+    struct stat st = {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return 0;
+    return (st.st_size + DriveRecord::SlotSize - 1) / DriveRecord::SlotSize;
 }
 
 QString findRecordFileName(const QString& folder)
