@@ -1,15 +1,44 @@
-// The editor as the current record: loading slots into its controls and the two check-box rules.
+// The record editor driven through its widgets: loading slots, paging with the change check and its question,
+// saving with its checks, deleting, and the slot for a new record.
 #include "records/Crypt.h"
 #include "records/RecordFile.h"
+#include "support/ScriptedMessageBoxes.h"
 #include "support/SlotBytes.h"
 #include "ui/editor/frmEdit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using Answer = MessageBoxes::Answer;
+// An edit made in the controls before the editor is left.
+using Edit = std::function<void(frmEdit&)>;
+
+namespace {
+
+const QByteArray Password = Crypt::EncryptPassword(QStringLiteral("s3cr€t")).toLatin1();
+
+// Slots 1 to 5; slot 4 deleted, slot 5's name begins with "#".
+QByteArray sampleFile()
+{
+    return SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:", "alice", Password)
+        + SlotBytes::saved("Auto", "\\\\nas\\media", 2, 'F', 'T', "H:", "", "", 'F')
+        + SlotBytes::saved("Asks", "\\\\nas\\private", 3, 'F', 'F', "J:", "bob", Password, 'T') + SlotBytes::deleted()
+        + SlotBytes::saved("#Old", "\\\\nas\\old", 5, 'F', 'F', "K:");
+}
+
+} // namespace
 
 class TestFrmEdit : public QObject
 {
@@ -18,133 +47,517 @@ class TestFrmEdit : public QObject
 private slots:
     void init();
     void cleanup();
-    void offersDrivesDToZ();
-    void loadsASavedRecord();
-    void loadsBlankAndPromptingSlots();
-    void checkBoxRules();
+    void loadsSlots();
+    void fieldRules();
+    void pages();
+    void asksBeforeLeavingChanges_data();
+    void asksBeforeLeavingChanges();
+    void saves_data();
+    void saves();
+    void deletesOnlyOnYes();
+    void findsTheSlotForANewRecord();
+    void keepsTheEditsWhenTheWriteFails();
+    void closes();
 
 private:
+    void press(const char* key);
+    QString status() const { return m_editor->lblStatus->text(); }
+    QByteArray slot(qint16 number) const { return SlotBytes::readFile(m_path).mid((number - 1) * 212, 212); }
+
     QTemporaryDir m_dir;
+    QString m_path;
+    ScriptedMessageBoxes m_messages;
     RecordFile m_file;
-    std::unique_ptr<frmEdit> m_editor;
+    QPointer<frmEdit> m_editor;
 };
 
 void TestFrmEdit::init()
 {
-    const QByteArray password = Crypt::EncryptPassword(QStringLiteral("s3cr€t")).toLatin1();
-    const QString path = m_dir.filePath(QStringLiteral("drvmap.dat"));
-    QVERIFY(
-        SlotBytes::writeFile(path,
-                             SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:", "alice", password)
-                                 + SlotBytes::saved("Auto", "\\\\nas\\media", 2, 'F', 'T', "H:", "", "", 'F')
-                                 + SlotBytes::saved("Asks", "\\\\nas\\private", 3, 'F', 'F', "J:", "bob", password, 'T')
-                                 + SlotBytes::deleted()));
-    QVERIFY(m_file.open(path));
-    m_editor = std::make_unique<frmEdit>(m_file);
+    m_path = m_dir.filePath(QStringLiteral("drvmap.dat"));
+    QVERIFY(SlotBytes::writeFile(m_path, sampleFile()));
+    QVERIFY(m_file.open(m_path));
+    m_messages.reset();
+    m_editor = new frmEdit(m_file, m_messages);
+    m_editor->GetRecord(1, true);
+    m_editor->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_editor));
 }
 
 void TestFrmEdit::cleanup()
 {
-    m_editor.reset();
+    delete m_editor;
+    QCOMPARE(m_messages.unexpected, 0);
 }
 
-void TestFrmEdit::offersDrivesDToZ()
+void TestFrmEdit::press(const char* key)
 {
-    QComboBox* drives = m_editor->cmbDrive;
-    QCOMPARE(drives->count(), 23);
-    QCOMPARE(drives->itemText(0), QStringLiteral("D:"));
-    QCOMPARE(drives->itemText(22), QStringLiteral("Z:"));
-    QCOMPARE(drives->currentIndex(), -1);
-    QVERIFY(drives->isEditable());
-    QVERIFY(drives->currentText().isEmpty());
-    QVERIFY(!m_editor->isVisible());
-    QCOMPARE(m_editor->windowTitle(), QStringLiteral("Edit Records"));
+    QAction* action = m_editor->tlbEdit->findChild<QAction*>(QLatin1String(key));
+    QTest::mouseClick(m_editor->tlbEdit->widgetForAction(action), Qt::LeftButton);
 }
 
-void TestFrmEdit::loadsASavedRecord()
+void TestFrmEdit::loadsSlots()
 {
-    m_editor->CurrentRec = 7;
-    QVERIFY(m_editor->GetRecord(1, true));
-    QCOMPARE(m_editor->txtRecordName->text(), QStringLiteral("Office"));
-    QCOMPARE(m_editor->txtRemoteName->text(), QStringLiteral("\\\\server\\share"));
-    QCOMPARE(m_editor->txtUserName->text(), QStringLiteral("alice"));
+    frmEdit& e = *m_editor;
+    QCOMPARE(e.cmbDrive->count(), 23);
+    QCOMPARE(e.cmbDrive->itemText(0), QStringLiteral("D:"));
+    QCOMPARE(e.cmbDrive->itemText(22), QStringLiteral("Z:"));
+
+    e.CurrentRec = 7;
+    QVERIFY(e.GetRecord(1, true));
+    QCOMPARE(e.form().RecordName, QStringLiteral("Office"));
+    QCOMPARE(e.form().RemoteName, QStringLiteral("\\\\server\\share"));
+    QCOMPARE(e.form().UserName, QStringLiteral("alice"));
+    QCOMPARE(e.form().Password, QStringLiteral("s3cr€t"));
+    QCOMPARE(e.txtPassword->echoMode(), QLineEdit::Password);
+    QCOMPARE(e.form().LocalDrive, QStringLiteral("G:"));
+    QVERIFY(e.chkAutoConnect->isChecked() && !e.chkAutoMap->isChecked() && !e.chkPass->isChecked());
     // The label shows CurrentRec, not the slot that was read.
-    QCOMPARE(m_editor->lblNetResourceNum->text(), QStringLiteral("7"));
-    QVERIFY(m_editor->chkAutoConnect->isChecked());
-    QVERIFY(!m_editor->chkAutoMap->isChecked());
-    QCOMPARE(m_editor->cmbDrive->currentText(), QStringLiteral("G:"));
-    QVERIFY(m_editor->cmbDrive->isEnabled());
-    QVERIFY(!m_editor->chkPass->isChecked());
-    QCOMPARE(m_editor->txtPassword->text(), QStringLiteral("s3cr€t"));
-    QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Password);
-    QVERIFY(m_editor->txtPassword->isEnabled());
+    QCOMPARE(e.lblNetResourceNum->text(), QStringLiteral("7"));
 
     // Without GetRemoteName the remote box keeps what it held.
-    QVERIFY(m_editor->GetRecord(2, false));
-    QCOMPARE(m_editor->txtRecordName->text(), QStringLiteral("Auto"));
-    QCOMPARE(m_editor->txtRemoteName->text(), QStringLiteral("\\\\server\\share"));
-}
-
-void TestFrmEdit::loadsBlankAndPromptingSlots()
-{
+    QVERIFY(e.GetRecord(2, false));
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("Auto"));
+    QCOMPARE(e.txtRemoteName->text(), QStringLiteral("\\\\server\\share"));
     // Auto map: the drive box is empty whatever the slot's drive holds, and disabled.
-    QVERIFY(m_editor->GetRecord(2, true));
-    QVERIFY(m_editor->chkAutoMap->isChecked());
-    QVERIFY(m_editor->cmbDrive->currentText().isEmpty());
-    QVERIFY(!m_editor->cmbDrive->isEnabled());
-    QVERIFY(m_editor->txtPassword->text().isEmpty());
+    QVERIFY(e.chkAutoMap->isChecked() && !e.cmbDrive->isEnabled());
+    QVERIFY(e.cmbDrive->currentText().isEmpty());
 
     // A prompting record shows "None" in clear; its stored password is not decoded.
-    QVERIFY(m_editor->GetRecord(3, true));
-    QVERIFY(m_editor->chkPass->isChecked());
-    QCOMPARE(m_editor->txtPassword->text(), QStringLiteral("None"));
-    QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Normal);
-    QVERIFY(!m_editor->txtPassword->isEnabled());
-    QCOMPARE(m_editor->cmbDrive->currentText(), QStringLiteral("J:"));
-    QVERIFY(m_editor->cmbDrive->isEnabled());
+    QVERIFY(e.GetRecord(3, true));
+    QCOMPARE(e.txtPassword->text(), QStringLiteral("None"));
+    QCOMPARE(e.txtPassword->echoMode(), QLineEdit::Normal);
+    QVERIFY(!e.txtPassword->isEnabled());
 
-    // Leaving a prompting record: the box's rule runs before the stored password is written into it.
-    QVERIFY(m_editor->GetRecord(1, true));
-    QCOMPARE(m_editor->txtPassword->text(), QStringLiteral("s3cr€t"));
-    QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Password);
-    QVERIFY(m_editor->txtPassword->isEnabled());
+    // A deleted slot and slots past the end: empty texts, boxes cleared, an empty masked password.
+    for (const qint16 number : {qint16(4), qint16(100), RecordFile::LastSlot}) {
+        QVERIFY(e.GetRecord(3, true));
+        QVERIFY(e.GetRecord(number, true));
+        const RecordForm blank = e.form();
+        QVERIFY(blank.RecordName.isEmpty() && blank.RemoteName.isEmpty() && blank.UserName.isEmpty());
+        QVERIFY(blank.Password.isEmpty() && blank.LocalDrive.isEmpty());
+        QVERIFY(!blank.AutoConnect && !blank.AutoMap && !blank.PromptPassword);
+        QCOMPARE(e.txtPassword->echoMode(), QLineEdit::Password);
+        QVERIFY(e.txtPassword->isEnabled());
+    }
 
-    // A deleted slot and one past the end: empty texts, boxes cleared, empty masked password.
-    for (const qint16 slot : {qint16(4), qint16(100), RecordFile::LastSlot}) {
-        QVERIFY(m_editor->GetRecord(3, true));
-        QVERIFY(m_editor->GetRecord(slot, true));
-        QVERIFY(m_editor->txtRecordName->text().isEmpty());
-        QVERIFY(m_editor->txtRemoteName->text().isEmpty());
-        QVERIFY(m_editor->txtUserName->text().isEmpty());
-        QVERIFY(!m_editor->chkAutoConnect->isChecked());
-        QVERIFY(!m_editor->chkAutoMap->isChecked());
-        QVERIFY(!m_editor->chkPass->isChecked());
-        QVERIFY(m_editor->cmbDrive->currentText().isEmpty());
-        QVERIFY(m_editor->txtPassword->text().isEmpty());
-        QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Password);
-        QVERIFY(m_editor->txtPassword->isEnabled());
+    // There is no slot 0: the controls stay as they were.
+    QVERIFY(e.GetRecord(1, true));
+    QVERIFY(!e.GetRecord(0, true));
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("Office"));
+}
+
+void TestFrmEdit::fieldRules()
+{
+    frmEdit& e = *m_editor;
+    e.chkAutoMap->click();
+    QVERIFY(!e.cmbDrive->isEnabled());
+    QCOMPARE(e.cmbDrive->currentText(), QStringLiteral("G:"));
+    // A click on the caption ticks the box, as a click on the box does.
+    QTest::mouseClick(e.findChild<QLabel*>(QStringLiteral("Label5")), Qt::LeftButton);
+    QVERIFY(!e.chkAutoMap->isChecked());
+    QVERIFY(e.cmbDrive->isEnabled());
+    QCOMPARE(e.cmbDrive->currentText(), QStringLiteral("G:"));
+
+    QTest::mouseClick(e.findChild<QLabel*>(QStringLiteral("Label8")), Qt::LeftButton);
+    QCOMPARE(e.txtPassword->text(), QStringLiteral("None"));
+    QCOMPARE(e.txtPassword->echoMode(), QLineEdit::Normal);
+    QVERIFY(!e.txtPassword->isEnabled());
+    // Unchecking does not bring back the password typed before.
+    e.chkPass->click();
+    QVERIFY(e.txtPassword->text().isEmpty());
+    QCOMPARE(e.txtPassword->echoMode(), QLineEdit::Password);
+
+    // The drive keeps its text as typed, and typing adds no entry.
+    e.cmbDrive->setFocus();
+    e.cmbDrive->clearEditText();
+    QTest::keyClicks(e.cmbDrive, QStringLiteral("g:"));
+    QTest::keyClick(e.cmbDrive, Qt::Key_Return);
+    QCOMPARE(e.cmbDrive->currentText(), QStringLiteral("g:"));
+    QCOMPARE(e.cmbDrive->count(), 23);
+    QVERIFY(e.isVisible());
+}
+
+void TestFrmEdit::pages()
+{
+    frmEdit& e = *m_editor;
+    // Unchanged records: no question, an empty status line, the focus in the name box. Next goes on past the
+    // end of the file to blank slots.
+    e.CurrentRec = 2;
+    QVERIFY(e.GetRecord(2, true));
+    for (const int expected : {3, 4, 1, 7, 8}) {
+        if (expected == 1 || expected == 7) {
+            e.CurrentRec = qint16(expected == 1 ? 2 : 6);
+            QVERIFY(e.GetRecord(e.CurrentRec, true));
+        }
+        e.lblStatus->setText(QStringLiteral("old"));
+        e.cmbDrive->setFocus();
+        press(expected == 1 ? "Back" : "Next");
+        QCOMPARE(e.CurrentRec, qint16(expected));
+        QCOMPARE(e.lblNetResourceNum->text(), QString::number(expected));
+        QVERIFY(status().isEmpty());
+        QVERIFY(e.txtRecordName->hasFocus());
+    }
+    QVERIFY(e.txtRecordName->text().isEmpty());
+    e.CurrentRec = 1;
+    QVERIFY(e.GetRecord(1, true));
+    QCOMPARE(m_messages.beeps, 0);
+    press("Back");
+    QCOMPARE(e.CurrentRec, qint16(1));
+    QCOMPARE(status(), QStringLiteral("Start of file. No previous record."));
+    QCOMPARE(m_messages.beeps, 1);
+
+    // The slot number never wraps: Next at the last slot stays there and says so.
+    e.CurrentRec = RecordFile::LastSlot;
+    QVERIFY(e.GetRecord(e.CurrentRec, true));
+    press("Next");
+    QCOMPARE(e.CurrentRec, RecordFile::LastSlot);
+    QCOMPARE(status(), QStringLiteral("Last slot of the file. No next record."));
+    QCOMPARE(m_messages.beeps, 2);
+    QCOMPARE(QFileInfo(m_path).size(), 5 * 212);
+    QVERIFY(m_messages.asked.isEmpty());
+}
+
+void TestFrmEdit::asksBeforeLeavingChanges_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<Edit>("edit");
+    QTest::addColumn<bool>("asks");
+
+    const auto none = [](frmEdit&) {};
+    QTest::newRow("unchanged") << 1 << Edit(none) << false;
+    QTest::newRow("user name's letter case")
+        << 1 << Edit([](frmEdit& e) { e.txtUserName->setText(QStringLiteral("Alice")); }) << true;
+    QTest::newRow("trailing blank") << 1
+                                    << Edit([](frmEdit& e) { e.txtRecordName->setText(QStringLiteral("Office ")); })
+                                    << true;
+    QTest::newRow("password") << 1 << Edit([](frmEdit& e) { e.txtPassword->setText(QStringLiteral("other")); }) << true;
+    QTest::newRow("auto map on an F record") << 1 << Edit([](frmEdit& e) {
+        e.chkAutoMap->click();
+        e.cmbDrive->setEditText({});
+    }) << true;
+    QTest::newRow("drive while auto-mapped")
+        << 2 << Edit([](frmEdit& e) { e.cmbDrive->setEditText(QStringLiteral("Q:")); }) << false;
+    QTest::newRow("password box while prompting")
+        << 3 << Edit([](frmEdit& e) { e.txtPassword->setText(QStringLiteral("typed")); }) << false;
+    QTest::newRow("stored name begins with #") << 5 << Edit(none) << true;
+    QTest::newRow("blank slot, name only")
+        << 4 << Edit([](frmEdit& e) { e.txtRecordName->setText(QStringLiteral("New")); }) << false;
+    QTest::newRow("blank slot, name and remote") << 4 << Edit([](frmEdit& e) {
+        e.txtRecordName->setText(QStringLiteral("New"));
+        e.txtRemoteName->setText(QStringLiteral("\\\\h\\s"));
+        e.cmbDrive->setEditText(QStringLiteral("P:"));
+    }) << true;
+}
+
+void TestFrmEdit::asksBeforeLeavingChanges()
+{
+    QFETCH(int, from);
+    QFETCH(Edit, edit);
+    QFETCH(bool, asks);
+    frmEdit& e = *m_editor;
+    const QByteArray before = SlotBytes::readFile(m_path);
+
+    // Cancel stays, with the edits; No moves on without writing; Yes writes, then moves.
+    for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+        e.CurrentRec = qint16(from);
+        QVERIFY(e.GetRecord(e.CurrentRec, true));
+        edit(e);
+        const RecordForm edited = e.form();
+        m_messages.asked.clear();
+        m_messages.setNextAnswers({answer});
+        press("Next");
+        QCOMPARE(m_messages.asked.size(), asks ? 1 : 0);
+        if (!asks) {
+            m_messages.setNextAnswers({});
+            QCOMPARE(e.CurrentRec, qint16(from + 1));
+            QCOMPARE(SlotBytes::readFile(m_path), before);
+            return;
+        }
+        QCOMPARE(m_messages.asked[0].title, QStringLiteral("Record Has Changed!"));
+        QCOMPARE(m_messages.asked[0].text, QStringLiteral("         Save Record #%1 ?").arg(from));
+        QCOMPARE(m_messages.asked[0].buttons, MessageBoxes::Buttons::YesNoCancel);
+        QCOMPARE(e.CurrentRec, qint16(answer == Answer::Cancel ? from : from + 1));
+        if (answer == Answer::Cancel) {
+            QCOMPARE(e.form().RecordName, edited.RecordName);
+            QCOMPARE(e.form().RemoteName, edited.RemoteName);
+            QCOMPARE(e.form().UserName, edited.UserName);
+            QVERIFY(e.txtRecordName->hasFocus());
+        }
+        if (answer != Answer::Yes)
+            QCOMPARE(SlotBytes::readFile(m_path).left(before.size()), before);
+    }
+    // What Yes saved is what the slot now gives back: leaving it again asks nothing.
+    // (A stored name that begins with "#" asks every time.)
+    e.CurrentRec = qint16(from);
+    QVERIFY(e.GetRecord(e.CurrentRec, true));
+    m_messages.asked.clear();
+    m_messages.setNextAnswers({Answer::No});
+    press("Next");
+    QCOMPARE(m_messages.asked.size(), from == 5 ? 1 : 0);
+    m_messages.setNextAnswers({});
+}
+
+void TestFrmEdit::saves_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("drive");
+    QTest::addColumn<bool>("autoMap");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QByteArray>("stored"); // the slot, when the save goes through
+
+    const QString saved = QStringLiteral("Current Record Has Been Saved.");
+    QTest::newRow("no name") << ""
+                             << "\\\\h\\s"
+                             << "P:" << false << ""
+                             << "Cannot save without a name!"
+                             << "txtRecordName" << QByteArray();
+    QTest::newRow("no remote resource") << "N"
+                                        << ""
+                                        << "P:" << false << ""
+                                        << "Cannot save without a remote resource!"
+                                        << "txtRemoteName" << QByteArray();
+    QTest::newRow("no drive") << "N"
+                              << "\\\\h\\s"
+                              << "" << false << ""
+                              << "Cannot save without a local drive!"
+                              << "cmbDrive" << QByteArray();
+    QTest::newRow("blank name passes") << " "
+                                       << "\\\\h\\s"
+                                       << "P:" << false << "" << saved << ""
+                                       << SlotBytes::saved(" ", "\\\\h\\s", 4, 'F', 'F', "P:");
+    QTest::newRow("auto map stores no drive")
+        << "N"
+        << "\\\\h\\s"
+        << "P:" << true << "" << saved << "" << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'T', "  ");
+    QTest::newRow("long name cut") << "A name of twenty chars"
+                                   << "\\\\h\\s"
+                                   << "P:" << false << "" << saved << ""
+                                   << SlotBytes::saved("A name of twent", "\\\\h\\s", 4, 'F', 'F', "P:");
+    QTest::newRow("None is no password") << "N"
+                                         << "\\\\h\\s"
+                                         << "P:" << false << "None" << saved << ""
+                                         << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'F', "P:");
+    QTest::newRow("password scrambled") << "N"
+                                        << "\\\\h\\s"
+                                        << "P:" << false << "s3cr€t" << saved << ""
+                                        << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'F', "P:", "", Password);
+}
+
+void TestFrmEdit::saves()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, remote);
+    QFETCH(QString, drive);
+    QFETCH(bool, autoMap);
+    QFETCH(QString, password);
+    QFETCH(QString, status);
+    QFETCH(QString, focus);
+    QFETCH(QByteArray, stored);
+    frmEdit& e = *m_editor;
+
+    e.CurrentRec = 4;
+    QVERIFY(e.GetRecord(4, true));
+    e.txtRecordName->setText(name);
+    e.txtRemoteName->setText(remote);
+    e.cmbDrive->setEditText(drive);
+    e.chkAutoMap->setChecked(autoMap);
+    e.txtPassword->setText(password);
+    e.txtUserName->setFocus();
+    press("Save");
+    QCOMPARE(this->status(), status);
+    QCOMPARE(m_messages.beeps, stored.isEmpty() ? 1 : 0);
+    QCOMPARE(slot(4), stored.isEmpty() ? SlotBytes::deleted() : stored);
+    if (!focus.isEmpty())
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    // The controls keep what was typed, also a name longer than its field.
+    QCOMPARE(e.txtRecordName->text(), name);
+
+    // A save that refuses while nobody sees the editor (a new record asked for from the main window) writes
+    // nothing and only says why.
+    if (focus == u"cmbDrive") {
+        e.hide();
+        e.lblStatus->clear();
+        m_messages.setNextAnswers({Answer::Yes});
+        e.GetNewRecord();
+        QCOMPARE(m_messages.asked.size(), 1);
+        QCOMPARE(this->status(), status);
+        QCOMPARE(e.CurrentRec, qint16(4));
+        QCOMPARE(slot(4), SlotBytes::deleted());
+        QCOMPARE(m_messages.beeps, 2);
+    }
+
+    // Saving on the slot just past the end extends the file by that one slot, and Back finds it there.
+    if (!stored.isEmpty()) {
+        e.CurrentRec = 6;
+        QVERIFY(e.GetRecord(6, true));
+        e.txtRecordName->setText(name);
+        e.txtRemoteName->setText(remote);
+        e.cmbDrive->setEditText(drive);
+        e.chkAutoMap->setChecked(autoMap);
+        e.txtPassword->setText(password);
+        press("Save");
+        QCOMPARE(QFileInfo(m_path).size(), 6 * 212);
+        stored.replace(210, 1, QByteArray(1, 6));
+        QCOMPARE(slot(6), stored);
     }
 }
 
-void TestFrmEdit::checkBoxRules()
+void TestFrmEdit::deletesOnlyOnYes()
 {
-    QVERIFY(m_editor->GetRecord(1, true));
-    m_editor->chkAutoMap->click();
-    QVERIFY(!m_editor->cmbDrive->isEnabled());
-    QCOMPARE(m_editor->cmbDrive->currentText(), QStringLiteral("G:"));
-    m_editor->chkAutoMap->click();
-    QVERIFY(m_editor->cmbDrive->isEnabled());
-    QCOMPARE(m_editor->cmbDrive->currentText(), QStringLiteral("G:"));
+    frmEdit& e = *m_editor;
+    const QByteArray before = SlotBytes::readFile(m_path);
+    e.CurrentRec = 2;
+    QVERIFY(e.GetRecord(2, true));
+    e.txtRecordName->setText(QStringLiteral("edited"));
+    m_messages.setNextAnswers({Answer::No, Answer::Yes});
+    press("Clear");
+    QCOMPARE(m_messages.asked[0].title, QStringLiteral("Confirm Delete"));
+    QCOMPARE(m_messages.asked[0].text, QStringLiteral("Delete Current Record?"));
+    QCOMPARE(m_messages.asked[0].buttons, MessageBoxes::Buttons::YesNo);
+    QCOMPARE(status(), QStringLiteral("Delete Cancelled."));
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("edited"));
+    QCOMPARE(SlotBytes::readFile(m_path), before);
 
-    m_editor->chkPass->click();
-    QCOMPARE(m_editor->txtPassword->text(), QStringLiteral("None"));
-    QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Normal);
-    QVERIFY(!m_editor->txtPassword->isEnabled());
-    // Unchecking does not bring back the password typed before.
-    m_editor->chkPass->click();
-    QVERIFY(m_editor->txtPassword->text().isEmpty());
-    QCOMPARE(m_editor->txtPassword->echoMode(), QLineEdit::Password);
-    QVERIFY(m_editor->txtPassword->isEnabled());
+    // Yes blanks the slot in place, edits and all, without a question about them.
+    press("Clear");
+    QCOMPARE(m_messages.asked.size(), 2);
+    QVERIFY(status().isEmpty());
+    QCOMPARE(e.CurrentRec, qint16(2));
+    QVERIFY(e.txtRecordName->text().isEmpty() && e.txtRemoteName->text().isEmpty());
+    QByteArray expected = before;
+    expected.replace(212, 212, SlotBytes::deleted());
+    QCOMPARE(SlotBytes::readFile(m_path), expected);
+    press("Next");
+    press("Back");
+    QCOMPARE(m_messages.asked.size(), 2);
+
+    // Deleting the blank slot just past the end writes it all the same.
+    e.CurrentRec = 6;
+    QVERIFY(e.GetRecord(6, true));
+    m_messages.setNextAnswers({Answer::Yes});
+    press("Clear");
+    QCOMPARE(slot(6), SlotBytes::deleted());
+}
+
+void TestFrmEdit::findsTheSlotForANewRecord()
+{
+    frmEdit& e = *m_editor;
+    // On a saved slot the scan starts at 2 and ends on the first blank slot, shown empty; slot 1 is not taken
+    // even when it is blank.
+    QVERIFY(m_file.write(1, DriveRecord {}));
+    e.CurrentRec = 3;
+    QVERIFY(e.GetRecord(3, true));
+    press("NewRecord");
+    QCOMPARE(e.CurrentRec, qint16(4));
+    QCOMPARE(e.lblNetResourceNum->text(), QStringLiteral("4"));
+    QVERIFY(e.txtRecordName->text().isEmpty());
+
+    // A blank current slot is taken at once, with what the user typed into it.
+    e.txtRecordName->setText(QStringLiteral("typed"));
+    press("NewRecord");
+    QCOMPARE(e.CurrentRec, qint16(4));
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("typed"));
+
+    // A blank slot far past the end would never be listed nor auto-connected: it is passed over.
+    QVERIFY(m_file.write(4, DriveRecord::fromSlot(SlotBytes::saved("x", "\\\\h\\x", 4))));
+    e.CurrentRec = 40;
+    QVERIFY(e.GetRecord(40, true));
+    press("NewRecord");
+    QCOMPARE(e.CurrentRec, qint16(6));
+
+    // Cancel to the question about unsaved edits: nothing moves.
+    e.CurrentRec = 2;
+    QVERIFY(e.GetRecord(2, true));
+    e.txtUserName->setText(QStringLiteral("changed"));
+    m_messages.setNextAnswers({Answer::Cancel});
+    press("NewRecord");
+    QCOMPARE(e.CurrentRec, qint16(2));
+    QCOMPARE(e.txtUserName->text(), QStringLiteral("changed"));
+
+    // A file with every slot in use: no slot is chosen, nothing is written, and the user hears why.
+    QByteArray full;
+    for (int number = 1; number <= RecordFile::LastSlot; ++number)
+        full += SlotBytes::saved("R", "\\\\h\\s", qint16(number));
+    QVERIFY(SlotBytes::writeFile(m_path, full));
+    e.CurrentRec = 9;
+    QVERIFY(e.GetRecord(9, true));
+    const int beeps = m_messages.beeps;
+    press("NewRecord");
+    QCOMPARE(e.CurrentRec, qint16(9));
+    QCOMPARE(status(), QStringLiteral("No free slot left for a new record."));
+    QCOMPARE(m_messages.beeps, beeps + 1);
+    QCOMPARE(SlotBytes::readFile(m_path), full);
+}
+
+void TestFrmEdit::keepsTheEditsWhenTheWriteFails()
+{
+    frmEdit& e = *m_editor;
+    // A file size limit stops the write as a full disk would; the program ignores the limit's signal.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before {};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limited = before;
+    limited.rlim_cur = QFileInfo(m_path).size();
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+    const QByteArray file = SlotBytes::readFile(m_path);
+    e.CurrentRec = 6;
+    QVERIFY(e.GetRecord(6, true));
+    e.txtRecordName->setText(QStringLiteral("New"));
+    e.txtRemoteName->setText(QStringLiteral("\\\\h\\s"));
+    e.chkAutoMap->setChecked(true);
+    m_messages.setNextAnswers({Answer::Yes});
+    press("Next");
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(status(), QStringLiteral("Record not saved: File too large"));
+    QCOMPARE(m_messages.beeps, 1);
+    QCOMPARE(e.CurrentRec, qint16(6));
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("New"));
+    QVERIFY(e.chkAutoMap->isChecked());
+    QCOMPARE(SlotBytes::readFile(m_path), file);
+}
+
+void TestFrmEdit::closes()
+{
+    frmEdit& e = *m_editor;
+    QSignalSpy closing(&e, &frmEdit::closing);
+    // Done with unsaved edits asks; Cancel to the question keeps the window open with the edits.
+    e.txtRecordName->setText(QStringLiteral("edited"));
+    m_messages.setNextAnswers({Answer::Cancel});
+    QTest::mouseClick(e.cmdDone, Qt::LeftButton);
+    QVERIFY(e.isVisible());
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("edited"));
+    QCOMPARE(closing.size(), 0);
+
+    // Cancel and Escape close without a question, and the window stays loaded.
+    QTest::mouseClick(e.cmdCancel, Qt::LeftButton);
+    QVERIFY(!e.isVisible());
+    QCOMPARE(closing.size(), 1);
+    e.show();
+    QTest::keyClick(&e, Qt::Key_Escape);
+    QVERIFY(!e.isVisible());
+    QCOMPARE(closing.size(), 2);
+    QCOMPARE(e.txtRecordName->text(), QStringLiteral("edited"));
+
+    // Done on an unchanged record closes at once.
+    QVERIFY(e.GetRecord(1, true));
+    e.show();
+    QTest::mouseClick(e.cmdDone, Qt::LeftButton);
+    QVERIFY(!e.isVisible());
+    QCOMPARE(closing.size(), 3);
+
+    // The close box asks nothing and destroys the window.
+    e.show();
+    e.txtRecordName->setText(QStringLiteral("edited"));
+    QVERIFY(e.close());
+    QCOMPARE(closing.size(), 4);
+    QTRY_VERIFY(m_editor.isNull());
+    QCOMPARE(m_messages.asked.size(), 1);
 }
 
 QTEST_MAIN(TestFrmEdit)

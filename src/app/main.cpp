@@ -2,9 +2,11 @@
 #include "Launch.h"
 #include "platform/ConsoleMessageBoxes.h"
 #include "platform/DataFolder.h"
+#include "platform/DesktopFileManager.h"
 #include "platform/LinuxWnet.h"
 #include "platform/ProcessSignals.h"
 #include "platform/WidgetMessageBoxes.h"
+#include "ui/Layout.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -35,6 +37,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(SHAREMOUNT_VERSION));
     // The program ends only through its own exits, never because its last visible window closed.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Menus and message boxes in the face of the windows, not in the desktop's menu font.
+    QApplication::setFont(layoutFont());
 
     const bool headless = Launch::isHeadless(QApplication::platformName());
     if (headless && !unattended) {
@@ -53,9 +57,11 @@ int main(int argc, char** argv)
     }
 
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    LinuxWnet wnet(LinuxWnet::settingsFrom(environment));
+    const LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
+    LinuxWnet wnet(settings);
+    DesktopFileManager files(settings.drivesFolder);
     const QString dataFolder = DataFolder::choose(environment, QApplication::applicationDirPath());
-    frmMain window({*messages, wnet, dataFolder, headless ? stderr : nullptr}, arguments);
+    frmMain window({*messages, wnet, dataFolder, headless ? stderr : nullptr, headless ? nullptr : &files}, arguments);
     QObject::connect(&window, &frmMain::ended, &app, [](int status) { QApplication::exit(status); });
     switch (window.Form_Load()) {
     case frmMain::Startup::Running:

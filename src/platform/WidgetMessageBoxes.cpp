@@ -6,8 +6,11 @@
 
 MessageBoxes::Answer WidgetMessageBoxes::ask(const Message& message)
 {
-    QMessageBox box(message.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, message.title,
-                    message.text, QMessageBox::NoButton, QApplication::activeWindow());
+    // A carriage return alone breaks the line in the program's texts; Qt would draw it as a blank.
+    QString text = message.text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(message.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, message.title, text,
+                    QMessageBox::NoButton, QApplication::activeWindow());
     switch (message.buttons) {
     case Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);

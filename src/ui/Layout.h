@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QRect>
 #include <QString>
+#include <QToolBar>
 #include <QWidget>
 
 // 15 twips make a pixel at 96 dpi; Qt scales those pixels with the screen.
@@ -60,4 +61,23 @@ Widget* place(Widget* widget, const char* name, QRect geometry, const QString& t
     widget->setGeometry(geometry);
     widget->setToolTip(toolTip);
     return widget;
+}
+
+// A toolbar across the top of a fixed layout.
+inline QToolBar* placeToolbar(QWidget* parent, const char* name)
+{
+    auto* toolbar = place(new QToolBar(parent), name, QRect(0, 0, parent->width(), twips(420)));
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    return toolbar;
+}
+
+// A toolbar button that shows only its icon and is known by its key, as the toolbar's handler reads it.
+inline void addKeyedButton(QToolBar* toolbar, const char* key, const char* image, const QString& toolTip)
+{
+    QAction* action = toolbar->addAction(artwork(image), QString());
+    action->setObjectName(QLatin1String(key));
+    action->setData(QLatin1String(key));
+    action->setToolTip(toolTip);
 }

@@ -2,12 +2,14 @@
 #include "frmMain.h"
 
 #include "InputBlocker.h"
+#include "PaneColumns.h"
 #include "RecordsModel.h"
 #include "connect/DriveLetters.h"
 #include "frmLogin.h"
 #include "frmNewLocalDrive.h"
 #include "net/Wnet.h"
 #include "platform/DataFolder.h"
+#include "platform/FileManager.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Layout.h"
 #include "ui/editor/frmEdit.h"
@@ -22,7 +24,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
@@ -59,13 +63,6 @@ QLabel* light(QWidget* parent, const char* name, const char* image, int left, co
     return label;
 }
 
-void setColumnWidths(QTreeView* view, std::initializer_list<int> widthsInTwips)
-{
-    int column = 0;
-    for (const int width : widthsInTwips)
-        view->header()->resizeSection(column++, twips(width));
-}
-
 void configurePane(QTreeView* view)
 {
     view->setRootIsDecorated(false);
@@ -78,6 +75,13 @@ void configurePane(QTreeView* view)
     view->header()->setStretchLastSection(false);
     view->header()->setSectionsMovable(false);
     view->header()->setMinimumSectionSize(twips(200));
+}
+
+// The row last clicked, when it is selected; Qt may report no current row at all.
+bool isCurrentRowSelected(const QTreeView* view)
+{
+    const QModelIndex current = view->currentIndex();
+    return current.isValid() && view->selectionModel()->isRowSelected(current.row(), current.parent());
 }
 
 } // namespace
@@ -140,6 +144,14 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
     m_blocker = new InputBlocker(this);
 
+    lsvRecords->viewport()->installEventFilter(this);
+    lsvConnections->viewport()->installEventFilter(this);
+    // Keys beside the menus, which carry none.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+            &frmMain::ExitProgram);
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            [this] { runAlone(&frmMain::mnuRefresh_Click); });
+
     adjustSize();
     setFixedSize(size());
 }
@@ -148,28 +160,20 @@ frmMain::~frmMain() = default;
 
 void frmMain::buildToolbar(QWidget* client)
 {
-    tlbMain = place(new QToolBar(client), "tlbMain", QRect(0, 0, client->width(), twips(420)));
-    tlbMain->setIconSize(QSize(16, 16));
-    tlbMain->setMovable(false);
-    tlbMain->setFloatable(false);
-    const auto button = [this](const char* key, const char* image, const QString& toolTip) {
-        QAction* action = tlbMain->addAction(artwork(image), QString());
-        action->setObjectName(QLatin1String(key));
-        action->setData(QLatin1String(key));
-        action->setToolTip(toolTip);
-    };
-    button("Connect", "toolbar-connect", QStringLiteral("Connect Drive"));
-    button("Disconnect", "toolbar-disconnect", QStringLiteral("Disconnect Drive"));
-    button("AutoConnect", "toolbar-autoconnect", QStringLiteral("Connect The Auto Connect Drives"));
-    button("DisconnectAll", "toolbar-disconnectall", QStringLiteral("Disconnect All Connected Drives"));
+    tlbMain = placeToolbar(client, "tlbMain");
+    addKeyedButton(tlbMain, "Connect", "toolbar-connect", QStringLiteral("Connect Drive"));
+    addKeyedButton(tlbMain, "Disconnect", "toolbar-disconnect", QStringLiteral("Disconnect Drive"));
+    addKeyedButton(tlbMain, "AutoConnect", "toolbar-autoconnect", QStringLiteral("Connect The Auto Connect Drives"));
+    addKeyedButton(tlbMain, "DisconnectAll", "toolbar-disconnectall",
+                   QStringLiteral("Disconnect All Connected Drives"));
     tlbMain->addSeparator();
-    button("Edit", "toolbar-edit", QStringLiteral("Edit Records"));
+    addKeyedButton(tlbMain, "Edit", "toolbar-edit", QStringLiteral("Edit Records"));
     tlbMain->addSeparator();
-    button("AutoStart", "toolbar-autostart", QStringLiteral("Auto Start Setup"));
+    addKeyedButton(tlbMain, "AutoStart", "toolbar-autostart", QStringLiteral("Auto Start Setup"));
     tlbMain->addSeparator();
-    button("Help", "toolbar-help", QStringLiteral("Help"));
+    addKeyedButton(tlbMain, "Help", "toolbar-help", QStringLiteral("Help"));
     tlbMain->addSeparator();
-    button("Exit", "toolbar-exit", QStringLiteral("Exit Program"));
+    addKeyedButton(tlbMain, "Exit", "toolbar-exit", QStringLiteral("Exit Program"));
     connect(tlbMain, &QToolBar::actionTriggered, this, &frmMain::tlbMain_ButtonClick);
 
     // The logo stays out of the tab order; its right edge lines up with the Connected Drives frame.
@@ -188,7 +192,7 @@ void frmMain::buildPanes(QWidget* client)
     m_records = new RecordsModel(artwork("row-record"), this);
     lsvRecords->setModel(m_records);
     configurePane(lsvRecords);
-    setColumnWidths(lsvRecords, {750, 1500, 250, 200});
+    new PaneColumns(lsvRecords, QStringLiteral("Records"), {twips(750), twips(1500), twips(250), twips(200)});
 
     Frame2
         = place(new QGroupBox(QStringLiteral("Connected Drives"), client), "Frame2", twipsRect(4680, 480, 4095, 3975));
@@ -196,7 +200,7 @@ void frmMain::buildPanes(QWidget* client)
                            QStringLiteral("List of all connected drives"));
     lsvConnections->setHeaderLabels({QStringLiteral("Local Drive"), QStringLiteral("NetResource")});
     configurePane(lsvConnections);
-    setColumnWidths(lsvConnections, {750, 2200});
+    new PaneColumns(lsvConnections, QStringLiteral("ConnectedDrives"), {twips(750), twips(2200)});
 }
 
 void frmMain::buildStatusBar(QWidget* client)
@@ -230,6 +234,7 @@ void frmMain::buildMenus()
 
     mnuRecords = menu(this, "mnuRecords", QStringLiteral("&Edit"));
     mnuEditRecords = item(mnuRecords, "mnuEditRecords", QStringLiteral("&Records"));
+    connect(mnuEditRecords, &QAction::triggered, this, &frmMain::mnuEditRecords_Click);
     mnuTools = menu(this, "mnuTools", QStringLiteral("&Tools"));
     mnuAutoStartSetup = item(mnuTools, "mnuAutoStartSetup", QStringLiteral("&Auto Start Setup"));
     mnuHelpStuff = menu(this, "mnuHelpStuff", QStringLiteral("&Help"));
@@ -243,6 +248,7 @@ void frmMain::buildMenus()
     mnuExplorer = item(mnuDelete, "mnuExplorer", QStringLiteral("&Explore Drive"));
     mnuRefresh = item(mnuDelete, "mnuRefresh", QStringLiteral("&Refresh Window"));
     connect(mnuDeleteNow, &QAction::triggered, this, [this] { runAlone(&frmMain::mnuDeleteNow_Click); });
+    connect(mnuExplorer, &QAction::triggered, this, &frmMain::mnuExplorer_Click);
     connect(mnuRefresh, &QAction::triggered, this, [this] { runAlone(&frmMain::mnuRefresh_Click); });
     mPopupSys = menu(this, "mPopupSys", QStringLiteral("&SysTray"));
     mPopRestore = item(mPopupSys, "mPopRestore", QStringLiteral("&Restore"));
@@ -251,12 +257,22 @@ void frmMain::buildMenus()
     mnuConnect = item(mnuRemoteName, "mnuConnect", QStringLiteral("&Connect"));
     mnuEdit = item(mnuRemoteName, "mnuEdit", QStringLiteral("&Edit"));
     connect(mnuConnect, &QAction::triggered, this, [this] { runAlone(&frmMain::ConnectSelectedRecord); });
+    connect(mnuEdit, &QAction::triggered, this, &frmMain::mnuEdit_Click);
 }
 
+// The editor's close box destroys it. The window made for the next use comes back on the record it was on, so
+// that its change check never compares an empty form with a stored record.
 frmEdit& frmMain::editor()
 {
-    if (!m_editor)
-        m_editor = new frmEdit(m_file, this);
+    if (!m_editor) {
+        m_editor = new frmEdit(m_file, m_services.messages, this);
+        m_editor->CurrentRec = m_currentRec;
+        m_editor->GetRecord(m_currentRec, true);
+        connect(m_editor, &frmEdit::closing, this, [this] {
+            m_currentRec = m_editor->CurrentRec;
+            UpdateRecords();
+        });
+    }
     return *m_editor;
 }
 
@@ -268,6 +284,8 @@ frmMain::Startup frmMain::Form_Load()
         return opened;
     RefreshConnections();
     UpdateRecords();
+    if (m_file.isReadOnly())
+        lblStatus->setText(QStringLiteral("drvmap.dat may only be read: records can be connected, not changed."));
     Timer->start();
     if (CommandLine == u"-auto") {
         AutoMode = true;
@@ -369,6 +387,89 @@ void frmMain::tlbMain_ButtonClick(QAction* button)
         mnuAutoConnect_Click();
     else if (key == u"Exit")
         ExitProgram();
+    else if (key == u"Edit")
+        mnuEditRecords_Click();
+}
+
+void frmMain::mnuEditRecords_Click()
+{
+    frmEdit& current = editor();
+    current.lblStatus->clear();
+    current.CurrentRec = 1;
+    current.GetRecord(current.CurrentRec, true);
+    showEditor();
+}
+
+void frmMain::mnuEdit_Click()
+{
+    const QModelIndex row = lsvRecords->currentIndex();
+    if (!row.isValid())
+        return;
+    frmEdit& current = editor();
+    current.CurrentRec = slotOfRow(row.row());
+    current.GetRecord(current.CurrentRec, true);
+    showEditor();
+}
+
+void frmMain::showEditor()
+{
+    editor().exec();
+}
+
+void frmMain::mnuExplorer_Click()
+{
+    const QStringList drives = paneDrives(true);
+    if (drives.size() != 1) {
+        m_services.messages.ask(
+            {QStringLiteral("Error"), QStringLiteral("Please only select one item at\r     a time with this option.")});
+        return;
+    }
+    if (!m_services.files || !m_services.files->openDrive(drives.front())) {
+        m_services.messages.ask({QStringLiteral("Error"),
+                                 QStringLiteral("Cannot show %1: no file manager could be started. Is xdg-open "
+                                                "(xdg-utils) installed?")
+                                     .arg(drives.front()),
+                                 MessageBoxes::Buttons::Ok, MessageBoxes::Icon::Critical});
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool records = watched == lsvRecords->viewport();
+    if (records || watched == lsvConnections->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            records ? lsvRecords_MouseDown() : lsvConnections_MouseDown();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint position = mouse->globalPosition().toPoint();
+            records ? lsvRecords_MouseUP(mouse->button(), position) : lsvConnections_MouseUP(mouse->button(), position);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::lsvConnections_MouseDown()
+{
+    ConnectionsMouseDown = true;
+}
+
+void frmMain::lsvConnections_MouseUP(Qt::MouseButton button, QPoint position)
+{
+    ConnectionsMouseDown = false;
+    if (button == Qt::RightButton && isCurrentRowSelected(lsvConnections))
+        mnuDelete->popup(position);
+}
+
+void frmMain::lsvRecords_MouseDown()
+{
+    RecordsMouseDown = true;
+}
+
+void frmMain::lsvRecords_MouseUP(Qt::MouseButton button, QPoint position)
+{
+    RecordsMouseDown = false;
+    if (button == Qt::RightButton && isCurrentRowSelected(lsvRecords))
+        mnuRemoteName->popup(position);
 }
 
 void frmMain::runAlone(void (frmMain::*command)())
@@ -434,10 +535,9 @@ void frmMain::Connect_Click(const QString& LocalDrive, const bool& AutoMap)
         return;
     const QScopedValueRollback inConnect(m_inConnect, true);
     const InputBlocker::Scope blocked(*m_blocker);
-    const frmEdit& current = editor();
-    const ConnectRecord record {current.txtRemoteName->text(),   current.txtUserName->text(),
-                                current.txtPassword->text(),     current.cmbDrive->currentText(),
-                                current.chkAutoMap->isChecked(), current.chkPass->isChecked()};
+    const RecordForm current = editor().form();
+    const ConnectRecord record {current.RemoteName, current.UserName, current.Password,
+                                current.LocalDrive, current.AutoMap,  current.PromptPassword};
     QString localDrive = LocalDrive;
     bool autoMap = AutoMap;
     // The drive-in-use dialog has closed before the connect that its OK asks for starts, so that the new connect
@@ -570,22 +670,26 @@ void frmMain::ConnectSelectedRecord()
 {
     if (m_records->rowCount() == 0)
         return;
-    const QItemSelectionModel* selection = lsvRecords->selectionModel();
-    const QModelIndex current = lsvRecords->currentIndex();
-    if (!current.isValid() || !selection->isRowSelected(current.row())) {
+    if (!isCurrentRowSelected(lsvRecords)) {
         showError(StatusText::NoRecordSelected);
         return;
     }
     // Taken before the first connect, which lets events run.
     QList<qint16> chosen;
     for (int row = 0; row < m_records->rowCount(); ++row) {
-        if (selection->isRowSelected(row))
-            chosen.append(m_records->index(row, 0).data(RecordsModel::KeyRole).toString().mid(3).toShort());
+        if (lsvRecords->selectionModel()->isRowSelected(row))
+            chosen.append(slotOfRow(row));
     }
     for (const qint16 slot : std::as_const(chosen)) {
         editor().GetRecord(slot, true);
         Connect_Click();
     }
+}
+
+// The slot number is the row's key from its fourth character on.
+qint16 frmMain::slotOfRow(int row) const
+{
+    return m_records->index(row, 0).data(RecordsModel::KeyRole).toString().mid(3).toShort();
 }
 
 void frmMain::DisconnectDrive(QString& drive)

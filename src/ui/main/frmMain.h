@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class FileManager;
 class MessageBoxes;
 class QAction;
 class QGroupBox;
@@ -43,6 +44,7 @@ public:
         // Set when nobody sees the window or answers a dialog (an unattended start without a display): the
         // connect's dialogs are cancelled at once and each record left unconnected is reported here.
         std::FILE* headless = nullptr;
+        FileManager* files = nullptr; // opens a drive's folder; none where there is no desktop
     };
 
     enum class Startup {
@@ -81,6 +83,9 @@ public:
     qint32& TickCount;
     qint32& StartTick;
     qint32& EmptyCount;
+    // Set by a mouse button pressed in the pane, cleared by the next release there: the source of a drag.
+    bool ConnectionsMouseDown = false;
+    bool RecordsMouseDown = false;
 
     QToolBar* tlbMain = nullptr;
     QToolButton* Command1 = nullptr;
@@ -126,6 +131,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPanes(QWidget* client);
@@ -138,6 +144,13 @@ private:
     void UpdateTrayIcon(qint16 action);
     void Form_Unload();
     void tlbMain_ButtonClick(QAction* button);
+    void mnuEditRecords_Click();
+    void mnuEdit_Click();
+    void mnuExplorer_Click();
+    void lsvConnections_MouseDown();
+    void lsvConnections_MouseUP(Qt::MouseButton button, QPoint position);
+    void lsvRecords_MouseDown();
+    void lsvRecords_MouseUP(Qt::MouseButton button, QPoint position);
 
     void RefreshConnections();
     void GetConnectionName(const QString& drive, QString& remoteName);
@@ -159,6 +172,9 @@ private:
     void showError(const QString& text);
     // The drives of the Connected Drives pane's rows, in list order.
     QStringList paneDrives(bool selectedOnly) const;
+    qint16 slotOfRow(int row) const;
+    // Shows the editor modally; it closes through its own buttons.
+    void showEditor();
 
     class BatchCursor;
 
@@ -166,6 +182,7 @@ private:
     QStringList m_arguments;
     RecordFile m_file;
     QPointer<frmEdit> m_editor;
+    qint16 m_currentRec = 1; // the editor's CurrentRec, kept while the window is destroyed
     RecordsModel* m_records = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
     InputBlocker* m_blocker = nullptr;

@@ -1,0 +1,427 @@
+// The main window's commands through the fake layer: the toolbar keys, menus and shortcuts, the context menus,
+// Explore, the editor's openings, the panes' columns, and a record file that may only be read.
+#include "platform/FileManager.h"
+#include "support/FakeWnet.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/SlotBytes.h"
+#include "ui/editor/frmEdit.h"
+#include "ui/main/frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolTip>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using Answer = MessageBoxes::Answer;
+using Drive = FakeWnet::Drive;
+using Command = std::function<void(frmMain&)>;
+
+namespace {
+
+class FakeFileManager final : public FileManager
+{
+public:
+    bool openDrive(const QString& drive) override
+    {
+        opened << drive;
+        return works;
+    }
+    QStringList opened;
+    bool works = true;
+};
+
+void click(QToolBar* toolbar, const QString& key)
+{
+    QAction* action = toolbar->findChild<QAction*>(key);
+    QTest::mouseClick(toolbar->widgetForAction(action), Qt::LeftButton);
+}
+
+void select(QTreeView* pane, QList<int> rows)
+{
+    pane->selectionModel()->clear();
+    for (const int row : rows)
+        pane->selectionModel()->setCurrentIndex(pane->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QPoint cellCentre(QTreeView* pane, int row, int column)
+{
+    return pane->visualRect(pane->model()->index(row, column)).center();
+}
+
+} // namespace
+
+class TestFrmMainCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void runsEveryCommand_data();
+    void runsEveryCommand();
+    void exploresOneDrive();
+    void bringsTheEditorBackOnItsRecord();
+    void popsUpContextMenus();
+    void fitsAndKeepsColumns();
+    void worksOnAReadOnlyRecordFile();
+
+private:
+    frmMain& start(FileManager* files);
+    // Runs command; a modal editor that it opens is described ("CurrentRec|status") and cancelled.
+    QString runWithEditor(const std::function<void()>& command);
+    QString dataFile() const { return m_dir->filePath(QStringLiteral("drvmap.dat")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedMessageBoxes m_messages;
+    FakeWnet m_wnet;
+    FakeFileManager m_files;
+    std::unique_ptr<frmMain> m_window;
+    std::function<void()> m_undo; // puts back what a test changed outside its folder
+};
+
+void TestFrmMainCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(SlotBytes::writeFile(dataFile(),
+                                 SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:")
+                                     + SlotBytes::saved("Home", "\\\\nas\\media", 2, 'F', 'F', "M:")
+                                     + SlotBytes::saved("Projects 2026", "\\\\fileserver\\projects", 3)));
+    m_messages.reset();
+    m_wnet = FakeWnet();
+    m_wnet.setLetter(u'F', {Drive::Network, QStringLiteral("\\\\srv\\a")});
+    m_wnet.setLetter(u'H', {Drive::Network, QStringLiteral("\\\\srv\\b")});
+    m_files.opened.clear();
+    m_files.works = true;
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation)
+                  + QStringLiteral("/ShareMount/drvmap.conf"));
+}
+
+void TestFrmMainCommands::cleanup()
+{
+    m_window.reset();
+    if (m_undo)
+        std::exchange(m_undo, nullptr)();
+    QCOMPARE(m_messages.unexpected, 0);
+}
+
+frmMain& TestFrmMainCommands::start(FileManager* files)
+{
+    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, m_wnet, m_dir->path(), nullptr, files},
+                                         QStringList());
+    m_window->Form_Load();
+    m_window->Timer->stop();
+    m_window->activateWindow();
+    [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(m_window.get());
+    return *m_window;
+}
+
+QString TestFrmMainCommands::runWithEditor(const std::function<void()>& command)
+{
+    QString seen;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&seen] {
+        auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
+        if (!editor || !editor->isVisible())
+            return;
+        seen = QString::number(editor->CurrentRec) + u'|' + editor->lblStatus->text();
+        QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
+    });
+    answerer.start(5);
+    command();
+    return seen;
+}
+
+void TestFrmMainCommands::runsEveryCommand_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QString>("effect");
+
+    const auto key
+        = [](const char* name) { return Command([name](frmMain& w) { click(w.tlbMain, QLatin1String(name)); }); };
+    const auto item
+        = [](QAction* frmMain::*action) { return Command([action](frmMain& w) { (w.*action)->trigger(); }); };
+    const auto keys = [](QKeyCombination combination) {
+        return Command(
+            [combination](frmMain& w) { QTest::keyClick(&w, combination.key(), combination.keyboardModifiers()); });
+    };
+    const QString connected = QStringLiteral("add M:|pane F: H: J: M:|Connected to Share.");
+    const QString disconnected = QStringLiteral("cancel F:|pane H: J:|Net Disconnection Successful!");
+    const QString batch = QStringLiteral("batch|pane F: H:|Connecting Auto Connect Drives......");
+    const QString refreshed = QStringLiteral("pane F: H: J:|before");
+    const QString ended = QStringLiteral("ended|pane F: H:|before");
+
+    QTest::newRow("Connect") << key("Connect") << connected;
+    QTest::newRow("mnuConnectDrv") << item(&frmMain::mnuConnectDrv) << connected;
+    QTest::newRow("mnuConnect") << item(&frmMain::mnuConnect) << connected;
+    QTest::newRow("Disconnect") << key("Disconnect") << disconnected;
+    QTest::newRow("mnuDisconnectDrv") << item(&frmMain::mnuDisconnectDrv) << disconnected;
+    QTest::newRow("mnuDeleteNow") << item(&frmMain::mnuDeleteNow) << disconnected;
+    QTest::newRow("DisconnectAll") << key("DisconnectAll")
+                                   << "cancel F:|cancel H:|pane J:|Net Disconnection Successful!";
+    QTest::newRow("mnuDisconnectAll") << item(&frmMain::mnuDisconnectAll)
+                                      << "cancel F:|cancel H:|pane J:|Net Disconnection Successful!";
+    QTest::newRow("AutoConnect") << key("AutoConnect") << batch;
+    QTest::newRow("mnuAutoConnect") << item(&frmMain::mnuAutoConnect) << batch;
+    // The editor at record 1 empties its status line; at the selected record it keeps it.
+    QTest::newRow("Edit") << key("Edit") << "editor 1||pane F: H:|before";
+    QTest::newRow("mnuEditRecords") << item(&frmMain::mnuEditRecords) << "editor 1||pane F: H:|before";
+    QTest::newRow("mnuEdit") << item(&frmMain::mnuEdit) << "editor 2|kept|pane F: H:|before";
+    QTest::newRow("mnuRefresh") << item(&frmMain::mnuRefresh) << refreshed;
+    QTest::newRow("F5") << keys(Qt::Key_F5) << refreshed;
+    QTest::newRow("Exit") << key("Exit") << ended;
+    QTest::newRow("mnuExit") << item(&frmMain::mnuExit) << ended;
+    QTest::newRow("Ctrl+Q") << keys(Qt::CTRL | Qt::Key_Q) << ended;
+    QTest::newRow("unknown key") << Command([](frmMain& w) {
+        QAction* odd = w.tlbMain->addAction(QStringLiteral("?"));
+        odd->setObjectName(QStringLiteral("connect"));
+        odd->setData(QStringLiteral("connect"));
+        click(w.tlbMain, QStringLiteral("connect"));
+    }) << "pane F: H:|before";
+}
+
+void TestFrmMainCommands::runsEveryCommand()
+{
+    QFETCH(Command, command);
+    QFETCH(QString, effect);
+    frmMain& w = start(&m_files);
+    select(w.lsvRecords, {1});
+    select(w.lsvConnections, {0});
+    w.lblStatus->setText(QStringLiteral("before"));
+    w.editor().lblStatus->setText(QStringLiteral("kept"));
+    // A drive connected behind the window's back shows after a refresh.
+    m_wnet.setLetter(u'J', {Drive::Network, QStringLiteral("\\\\srv\\c")});
+    m_wnet.calls.clear();
+    QSignalSpy endings(&w, &frmMain::ended);
+
+    QStringList seen;
+    const QString editor = runWithEditor([&] { command(w); });
+    if (!editor.isEmpty())
+        seen << QStringLiteral("editor ") + editor;
+    for (const FakeWnet::Call& call : std::as_const(m_wnet.calls)) {
+        if (call.operation == u"add" || call.operation == u"cancel")
+            seen << call.operation + u' ' + call.localName;
+    }
+    if (!endings.isEmpty())
+        seen << QStringLiteral("ended");
+    if (w.StartAutoConnect)
+        seen << QStringLiteral("batch");
+    QStringList pane;
+    for (int row = 0; row < w.lsvConnections->topLevelItemCount(); ++row)
+        pane << w.lsvConnections->topLevelItem(row)->text(0).trimmed();
+    seen << QStringLiteral("pane ") + pane.join(u' ') << w.lblStatus->text();
+    QCOMPARE(seen.join(u'|'), effect);
+}
+
+void TestFrmMainCommands::exploresOneDrive()
+{
+    frmMain& w = start(&m_files);
+    // None, two, and a current row that is not selected: the same message, and nothing is started.
+    for (const QList<int>& rows : {QList<int>(), QList<int> {0, 1}}) {
+        select(w.lsvConnections, rows);
+        m_messages.setNextAnswers({Answer::Ok});
+        w.mnuExplorer->trigger();
+        QCOMPARE(m_messages.asked.last().title, QStringLiteral("Error"));
+        QCOMPARE(m_messages.asked.last().text,
+                 QStringLiteral("Please only select one item at\r     a time with this option."));
+        QCOMPARE(m_messages.asked.last().buttons, MessageBoxes::Buttons::Ok);
+        QCOMPARE(m_messages.asked.last().icon, MessageBoxes::Icon::None);
+    }
+    QVERIFY(m_files.opened.isEmpty());
+
+    select(w.lsvConnections, {1});
+    w.mnuExplorer->trigger();
+    QCOMPARE(m_files.opened, QStringList {QStringLiteral("H:")});
+    QCOMPARE(m_messages.asked.size(), 2);
+
+    // No file manager to start: the user is told, not left waiting for a window.
+    m_files.works = false;
+    m_messages.setNextAnswers({Answer::Ok});
+    w.mnuExplorer->trigger();
+    QCOMPARE(m_messages.asked.size(), 3);
+    QVERIFY2(m_messages.asked.last().text.contains(QStringLiteral("no file manager")),
+             qPrintable(m_messages.asked.last().text));
+
+    frmMain& desktopless = start(nullptr);
+    select(desktopless.lsvConnections, {0});
+    m_messages.setNextAnswers({Answer::Ok});
+    desktopless.mnuExplorer->trigger();
+    QCOMPARE(m_messages.asked.size(), 4);
+}
+
+void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
+{
+    frmMain& w = start(&m_files);
+    select(w.lsvRecords, {2});
+    // In the editor opened on record 3, the user renames it, saves, and leaves through the close box.
+    QTimer::singleShot(0, &w, [] {
+        auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
+        QVERIFY(editor);
+        editor->txtRecordName->setText(QStringLiteral("Renamed"));
+        QTest::mouseClick(
+            editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QStringLiteral("Save"))),
+            Qt::LeftButton);
+        editor->close();
+    });
+    w.mnuEdit->trigger();
+    // The pane shows the save; the editor is gone.
+    QCOMPARE(w.lsvRecords->model()->index(2, 0).data().toString(), QStringLiteral("Renamed"));
+    QTRY_VERIFY(!w.findChild<frmEdit*>());
+
+    // Its next use creates it again, hidden, on record 3, with its drive list filled once: leaving it asks nothing.
+    frmEdit& again = w.editor();
+    QVERIFY(!again.isVisible());
+    QCOMPARE(again.CurrentRec, qint16(3));
+    QCOMPARE(again.lblNetResourceNum->text(), QStringLiteral("3"));
+    QCOMPARE(again.txtRecordName->text(), QStringLiteral("Renamed"));
+    QCOMPARE(again.cmbDrive->count(), 23);
+    select(w.lsvRecords, {2});
+    QCOMPARE(runWithEditor([&w] { w.mnuEdit->trigger(); }), QStringLiteral("3|"));
+    QVERIFY(m_messages.asked.isEmpty());
+
+    // With no current row in the pane, Edit does nothing.
+    w.lsvRecords->selectionModel()->clear();
+    QVERIFY(!w.lsvRecords->currentIndex().isValid());
+    QCOMPARE(runWithEditor([&w] { w.mnuEdit->trigger(); }), QString());
+}
+
+void TestFrmMainCommands::popsUpContextMenus()
+{
+    frmMain& w = start(&m_files);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QWidget* records = w.lsvRecords->viewport();
+    const QPoint row = cellCentre(w.lsvRecords, 1, 0);
+
+    QTest::mousePress(records, Qt::LeftButton, {}, row);
+    QVERIFY(w.RecordsMouseDown);
+    QTest::mouseRelease(records, Qt::LeftButton, {}, row);
+    QVERIFY(!w.RecordsMouseDown);
+    QVERIFY(!w.mnuRemoteName->isVisible());
+
+    // The right button selects the row on its press and opens the menu on its release.
+    QTest::mousePress(records, Qt::RightButton, {}, cellCentre(w.lsvRecords, 2, 0));
+    QTest::mouseRelease(records, Qt::RightButton, {}, cellCentre(w.lsvRecords, 2, 0));
+    QVERIFY(w.mnuRemoteName->isVisible());
+    w.mnuRemoteName->hide();
+
+    QWidget* drives = w.lsvConnections->viewport();
+    QTest::mousePress(drives, Qt::RightButton, {}, cellCentre(w.lsvConnections, 0, 0));
+    QVERIFY(w.ConnectionsMouseDown);
+    QTest::mouseRelease(drives, Qt::RightButton, {}, cellCentre(w.lsvConnections, 0, 0));
+    QVERIFY(!w.ConnectionsMouseDown);
+    QVERIFY(w.mnuDelete->isVisible());
+    w.mnuDelete->hide();
+
+    // A pane without rows, or without a current row, opens nothing.
+    m_wnet = FakeWnet();
+    w.mnuRefresh->trigger();
+    QTest::mouseClick(drives, Qt::RightButton, {}, QPoint(20, 20));
+    QVERIFY(!w.mnuDelete->isVisible());
+    w.lsvRecords->setCurrentIndex({});
+    QTest::mouseRelease(records, Qt::RightButton, {}, QPoint(5, w.lsvRecords->viewport()->height() - 5));
+    QVERIFY(!w.mnuRemoteName->isVisible());
+}
+
+void TestFrmMainCommands::fitsAndKeepsColumns()
+{
+    frmMain& w = start(&m_files);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QHeaderView* header = w.lsvRecords->header();
+    QCOMPARE(header->sectionSize(0), 50);
+
+    // A cell cut short shows its whole text; a whole one leaves the pane's own tooltip.
+    const auto tipAt = [&w](int row, int column) {
+        QToolTip::hideText();
+        QWidget* viewport = w.lsvRecords->viewport();
+        const QPoint position = cellCentre(w.lsvRecords, row, column);
+        QHelpEvent event(QEvent::ToolTip, position, viewport->mapToGlobal(position));
+        QApplication::sendEvent(viewport, &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(2, 0), QStringLiteral("Projects 2026"));
+    QCOMPARE(tipAt(0, 2), QStringLiteral("G:"));
+    header->resizeSection(2, 80);
+    QCOMPARE(tipAt(0, 2), QStringLiteral("List of saved records"));
+
+    // A double click on a column's right edge fits it to its longest text.
+    const QPoint edge(header->sectionViewportPosition(0) + header->sectionSize(0) - 1, header->height() / 2);
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, edge);
+    const int fitted = header->sectionSize(0);
+    QVERIFY2(fitted >= w.lsvRecords->fontMetrics().horizontalAdvance(QStringLiteral("Projects 2026")),
+             qPrintable(QString::number(fitted)));
+    QCOMPARE(tipAt(2, 0), QStringLiteral("List of saved records"));
+
+    // The next start keeps the user's widths.
+    m_window.reset();
+    frmMain& next = start(&m_files);
+    QCOMPARE(next.lsvRecords->header()->sectionSize(0), fitted);
+    QCOMPARE(next.lsvRecords->header()->sectionSize(2), 80);
+    QCOMPARE(next.lsvConnections->header()->sectionSize(1), 147);
+}
+
+void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
+{
+    // root writes through file modes, so for root the file's folder becomes a read-only mount of its own.
+    if (::geteuid() == 0) {
+        QCOMPARE(::unshare(CLONE_NEWNS), 0);
+        QCOMPARE(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        const QByteArray folder = QFile::encodeName(m_dir->path());
+        QCOMPARE(::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr), 0);
+        QCOMPARE(::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+        m_undo = [folder] { ::umount2(folder.constData(), MNT_DETACH); };
+    } else {
+        QVERIFY(QFile::setPermissions(dataFile(), QFile::ReadOwner));
+    }
+    const QByteArray before = SlotBytes::readFile(dataFile());
+    frmMain& w = start(&m_files);
+    QCOMPARE(w.lsvRecords->model()->rowCount(), 3);
+    QCOMPARE(w.lblStatus->text(),
+             QStringLiteral("drvmap.dat may only be read: records can be connected, not changed."));
+
+    // Saves and deletes fail and say so; the edits stay.
+    QTimer::singleShot(0, &w, [this] {
+        auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
+        QVERIFY(editor);
+        const auto press = [editor](const char* key) {
+            QTest::mouseClick(
+                editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QLatin1String(key))),
+                Qt::LeftButton);
+        };
+        editor->txtRecordName->setText(QStringLiteral("Renamed"));
+        press("Save");
+        QCOMPARE(editor->lblStatus->text(), QStringLiteral("Record not saved: the file may only be read"));
+        m_messages.setNextAnswers({Answer::Yes});
+        press("Clear");
+        QCOMPARE(editor->lblStatus->text(), QStringLiteral("Record not deleted: the file may only be read"));
+        QCOMPARE(editor->txtRecordName->text(), QStringLiteral("Renamed"));
+        QCOMPARE(m_messages.beeps, 2);
+        QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
+    });
+    click(w.tlbMain, QStringLiteral("Edit"));
+    QCOMPARE(SlotBytes::readFile(dataFile()), before);
+
+    // Connecting reads the record as usual.
+    select(w.lsvRecords, {0});
+    click(w.tlbMain, QStringLiteral("Connect"));
+    QCOMPARE(m_wnet.letter(u'G').remoteName, QStringLiteral("\\\\server\\share"));
+    QCOMPARE(w.lblStatus->text(), QStringLiteral("Connected to Share."));
+}
+
+QTEST_MAIN(TestFrmMainCommands)
+#include "tst_frmmain_commands.moc"
