@@ -1,6 +1,6 @@
 // The main window's commands through the fake layer: the toolbar keys, menus and shortcuts, the context menus,
 // Explore, the editor's openings, the panes' columns, and a record file that may only be read.
-#include "platform/FileManager.h"
+#include "platform/DesktopFileManager.h"
 #include "support/FakeWnet.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/SlotBytes.h"
@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -33,18 +34,6 @@ using Drive = FakeWnet::Drive;
 using Command = std::function<void(frmMain&)>;
 
 namespace {
-
-class FakeFileManager final : public FileManager
-{
-public:
-    bool openDrive(const QString& drive) override
-    {
-        opened << drive;
-        return works;
-    }
-    QStringList opened;
-    bool works = true;
-};
 
 void click(QToolBar* toolbar, const QString& key)
 {
@@ -91,7 +80,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     ScriptedMessageBoxes m_messages;
     FakeWnet m_wnet;
-    FakeFileManager m_files;
     std::unique_ptr<frmMain> m_window;
     std::function<void()> m_undo; // puts back what a test changed outside its folder
 };
@@ -107,8 +95,6 @@ void TestFrmMainCommands::init()
     m_wnet = FakeWnet();
     m_wnet.setLetter(u'F', {Drive::Network, QStringLiteral("\\\\srv\\a")});
     m_wnet.setLetter(u'H', {Drive::Network, QStringLiteral("\\\\srv\\b")});
-    m_files.opened.clear();
-    m_files.works = true;
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation)
                   + QStringLiteral("/ShareMount/drvmap.conf"));
 }
@@ -200,7 +186,7 @@ void TestFrmMainCommands::runsEveryCommand()
 {
     QFETCH(Command, command);
     QFETCH(QString, effect);
-    frmMain& w = start(&m_files);
+    frmMain& w = start(nullptr);
     select(w.lsvRecords, {1});
     select(w.lsvConnections, {0});
     w.lblStatus->setText(QStringLiteral("before"));
@@ -231,8 +217,20 @@ void TestFrmMainCommands::runsEveryCommand()
 
 void TestFrmMainCommands::exploresOneDrive()
 {
-    frmMain& w = start(&m_files);
-    // None, two, and a current row that is not selected: the same message, and nothing is started.
+    // An xdg-open of our own shows what the file manager was asked to open.
+    const QString bin = m_dir->filePath(QStringLiteral("bin"));
+    const QString opened = m_dir->filePath(QStringLiteral("opened"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(SlotBytes::writeFile(bin + QStringLiteral("/xdg-open"),
+                                 "#!/bin/sh\nprintf '%s' \"$*\" > '" + QFile::encodeName(opened) + "'\n"));
+    QVERIFY(QFile::setPermissions(bin + QStringLiteral("/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin));
+    const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
+    DesktopFileManager files(m_dir->filePath(QStringLiteral("Drives")));
+    frmMain& w = start(&files);
+
+    // None or two: the message, and nothing is started.
     for (const QList<int>& rows : {QList<int>(), QList<int> {0, 1}}) {
         select(w.lsvConnections, rows);
         m_messages.setNextAnswers({Answer::Ok});
@@ -243,31 +241,28 @@ void TestFrmMainCommands::exploresOneDrive()
         QCOMPARE(m_messages.asked.last().buttons, MessageBoxes::Buttons::Ok);
         QCOMPARE(m_messages.asked.last().icon, MessageBoxes::Icon::None);
     }
-    QVERIFY(m_files.opened.isEmpty());
 
     select(w.lsvConnections, {1});
     w.mnuExplorer->trigger();
-    QCOMPARE(m_files.opened, QStringList {QStringLiteral("H:")});
+    QTRY_COMPARE(SlotBytes::readFile(opened), QFile::encodeName(m_dir->filePath(QStringLiteral("Drives/H"))));
     QCOMPARE(m_messages.asked.size(), 2);
 
-    // No file manager to start: the user is told, not left waiting for a window.
-    m_files.works = false;
-    m_messages.setNextAnswers({Answer::Ok});
-    w.mnuExplorer->trigger();
-    QCOMPARE(m_messages.asked.size(), 3);
-    QVERIFY2(m_messages.asked.last().text.contains(QStringLiteral("no file manager")),
-             qPrintable(m_messages.asked.last().text));
-
-    frmMain& desktopless = start(nullptr);
-    select(desktopless.lsvConnections, {0});
-    m_messages.setNextAnswers({Answer::Ok});
-    desktopless.mnuExplorer->trigger();
+    // No file manager to start, or no desktop at all: the user is told, not left waiting for a window.
+    QFile::remove(bin + QStringLiteral("/xdg-open"));
+    const auto exploreFails = [this](frmMain& window) {
+        select(window.lsvConnections, {0});
+        m_messages.setNextAnswers({Answer::Ok});
+        window.mnuExplorer->trigger();
+        return m_messages.asked.last().text.contains(QStringLiteral("no file manager"));
+    };
+    QVERIFY(exploreFails(w));
+    QVERIFY(exploreFails(start(nullptr)));
     QCOMPARE(m_messages.asked.size(), 4);
 }
 
 void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
 {
-    frmMain& w = start(&m_files);
+    frmMain& w = start(nullptr);
     select(w.lsvRecords, {2});
     // In the editor opened on record 3, the user renames it, saves, and leaves through the close box.
     QTimer::singleShot(0, &w, [] {
@@ -303,7 +298,7 @@ void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
 
 void TestFrmMainCommands::popsUpContextMenus()
 {
-    frmMain& w = start(&m_files);
+    frmMain& w = start(nullptr);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QWidget* records = w.lsvRecords->viewport();
     const QPoint row = cellCentre(w.lsvRecords, 1, 0);
@@ -340,7 +335,7 @@ void TestFrmMainCommands::popsUpContextMenus()
 
 void TestFrmMainCommands::fitsAndKeepsColumns()
 {
-    frmMain& w = start(&m_files);
+    frmMain& w = start(nullptr);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QHeaderView* header = w.lsvRecords->header();
     QCOMPARE(header->sectionSize(0), 50);
@@ -369,7 +364,7 @@ void TestFrmMainCommands::fitsAndKeepsColumns()
 
     // The next start keeps the user's widths.
     m_window.reset();
-    frmMain& next = start(&m_files);
+    frmMain& next = start(nullptr);
     QCOMPARE(next.lsvRecords->header()->sectionSize(0), fitted);
     QCOMPARE(next.lsvRecords->header()->sectionSize(2), 80);
     QCOMPARE(next.lsvConnections->header()->sectionSize(1), 147);
@@ -389,7 +384,7 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
         QVERIFY(QFile::setPermissions(dataFile(), QFile::ReadOwner));
     }
     const QByteArray before = SlotBytes::readFile(dataFile());
-    frmMain& w = start(&m_files);
+    frmMain& w = start(nullptr);
     QCOMPARE(w.lsvRecords->model()->rowCount(), 3);
     QCOMPARE(w.lblStatus->text(),
              QStringLiteral("drvmap.dat may only be read: records can be connected, not changed."));

@@ -1,15 +1,16 @@
-// The desktop's own file manager, as xdg-open or the desktop's platform theme chooses it.
+// The desktop's own file manager, as xdg-open chooses it.
 #include "DesktopFileManager.h"
 
-#include <QDesktopServices>
 #include <QDir>
-#include <QUrl>
+#include <QProcess>
 
 DesktopFileManager::DesktopFileManager(QString drivesFolder)
     : m_drivesFolder(std::move(drivesFolder))
 { }
 
+// xdg-open rather than QDesktopServices: it answers the same way on every platform plugin, and it is the one
+// program whose absence the user can mend.
 bool DesktopFileManager::openDrive(const QString& drive)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(m_drivesFolder).filePath(drive.left(1))));
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {QDir(m_drivesFolder).filePath(drive.left(1))});
 }

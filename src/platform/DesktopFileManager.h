@@ -1,4 +1,4 @@
-// The desktop's own file manager, as xdg-open or the desktop's platform theme chooses it.
+// The desktop's own file manager, as xdg-open chooses it.
 #pragma once
 
 #include "FileManager.h"

@@ -397,7 +397,7 @@ void frmMain::mnuEditRecords_Click()
     current.lblStatus->clear();
     current.CurrentRec = 1;
     current.GetRecord(current.CurrentRec, true);
-    showEditor();
+    current.exec();
 }
 
 void frmMain::mnuEdit_Click()
@@ -408,12 +408,7 @@ void frmMain::mnuEdit_Click()
     frmEdit& current = editor();
     current.CurrentRec = slotOfRow(row.row());
     current.GetRecord(current.CurrentRec, true);
-    showEditor();
-}
-
-void frmMain::showEditor()
-{
-    editor().exec();
+    current.exec();
 }
 
 void frmMain::mnuExplorer_Click()

@@ -173,8 +173,6 @@ private:
     // The drives of the Connected Drives pane's rows, in list order.
     QStringList paneDrives(bool selectedOnly) const;
     qint16 slotOfRow(int row) const;
-    // Shows the editor modally; it closes through its own buttons.
-    void showEditor();
 
     class BatchCursor;
 
