@@ -30,6 +30,30 @@ namespace {
 const QByteArray Password = Crypt::EncryptPassword(QStringLiteral("s3cr€t")).toLatin1();
 
 // Slots 1 to 5; slot 4 deleted, slot 5's name begins with "#".
+// What a user types for a new record.
+RecordForm typed(const char* name, const char* remote, const char* drive, bool autoMap = false,
+                 const char* password = "")
+{
+    return {QString::fromUtf8(name),
+            QString::fromUtf8(remote),
+            {},
+            QString::fromUtf8(password),
+            QString::fromUtf8(drive),
+            false,
+            autoMap,
+            false};
+}
+
+// Types form into the editor's controls.
+void fill(frmEdit& e, const RecordForm& form)
+{
+    e.txtRecordName->setText(form.RecordName);
+    e.txtRemoteName->setText(form.RemoteName);
+    e.cmbDrive->setEditText(form.LocalDrive);
+    e.chkAutoMap->setChecked(form.AutoMap);
+    e.txtPassword->setText(form.Password);
+}
+
 QByteArray sampleFile()
 {
     return SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:", "alice", Password)
@@ -223,30 +247,21 @@ void TestFrmEdit::asksBeforeLeavingChanges_data()
     QTest::addColumn<Edit>("edit");
     QTest::addColumn<bool>("asks");
 
-    const auto none = [](frmEdit&) {};
-    QTest::newRow("unchanged") << 1 << Edit(none) << false;
-    QTest::newRow("user name's letter case")
-        << 1 << Edit([](frmEdit& e) { e.txtUserName->setText(QStringLiteral("Alice")); }) << true;
-    QTest::newRow("trailing blank") << 1
-                                    << Edit([](frmEdit& e) { e.txtRecordName->setText(QStringLiteral("Office ")); })
-                                    << true;
-    QTest::newRow("password") << 1 << Edit([](frmEdit& e) { e.txtPassword->setText(QStringLiteral("other")); }) << true;
-    QTest::newRow("auto map on an F record") << 1 << Edit([](frmEdit& e) {
-        e.chkAutoMap->click();
-        e.cmbDrive->setEditText({});
-    }) << true;
+    const auto type = [](QLineEdit* frmEdit::*box, const char* text) {
+        return Edit([box, text](frmEdit& e) { (e.*box)->setText(QString::fromUtf8(text)); });
+    };
+    QTest::newRow("unchanged") << 1 << Edit() << false;
+    QTest::newRow("user name's letter case") << 1 << type(&frmEdit::txtUserName, "Alice") << true;
+    QTest::newRow("trailing blank") << 1 << type(&frmEdit::txtRecordName, "Office ") << true;
+    QTest::newRow("password") << 1 << type(&frmEdit::txtPassword, "other") << true;
+    QTest::newRow("auto map on an F record") << 1 << Edit([](frmEdit& e) { e.chkAutoMap->click(); }) << true;
     QTest::newRow("drive while auto-mapped")
         << 2 << Edit([](frmEdit& e) { e.cmbDrive->setEditText(QStringLiteral("Q:")); }) << false;
-    QTest::newRow("password box while prompting")
-        << 3 << Edit([](frmEdit& e) { e.txtPassword->setText(QStringLiteral("typed")); }) << false;
-    QTest::newRow("stored name begins with #") << 5 << Edit(none) << true;
-    QTest::newRow("blank slot, name only")
-        << 4 << Edit([](frmEdit& e) { e.txtRecordName->setText(QStringLiteral("New")); }) << false;
-    QTest::newRow("blank slot, name and remote") << 4 << Edit([](frmEdit& e) {
-        e.txtRecordName->setText(QStringLiteral("New"));
-        e.txtRemoteName->setText(QStringLiteral("\\\\h\\s"));
-        e.cmbDrive->setEditText(QStringLiteral("P:"));
-    }) << true;
+    QTest::newRow("password box while prompting") << 3 << type(&frmEdit::txtPassword, "typed") << false;
+    QTest::newRow("stored name begins with #") << 5 << Edit() << true;
+    QTest::newRow("blank slot, name only") << 4 << type(&frmEdit::txtRecordName, "New") << false;
+    QTest::newRow("blank slot, name and remote")
+        << 4 << Edit([](frmEdit& e) { fill(e, typed("New", "\\\\h\\s", "P:")); }) << true;
 }
 
 void TestFrmEdit::asksBeforeLeavingChanges()
@@ -257,15 +272,20 @@ void TestFrmEdit::asksBeforeLeavingChanges()
     frmEdit& e = *m_editor;
     const QByteArray before = SlotBytes::readFile(m_path);
 
-    // Cancel stays, with the edits; No moves on without writing; Yes writes, then moves.
-    for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+    // Cancel stays, with every edit; No moves on without writing; Yes writes, then moves.
+    const auto leave = [&](Answer answer, bool edited) {
         e.CurrentRec = qint16(from);
-        QVERIFY(e.GetRecord(e.CurrentRec, true));
-        edit(e);
-        const RecordForm edited = e.form();
+        e.GetRecord(e.CurrentRec, true);
+        if (edit && edited)
+            edit(e);
+        const RecordForm left = e.form();
         m_messages.asked.clear();
         m_messages.setNextAnswers({answer});
         press("Next");
+        return left;
+    };
+    for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+        const RecordForm edited = leave(answer, true);
         QCOMPARE(m_messages.asked.size(), asks ? 1 : 0);
         if (!asks) {
             m_messages.setNextAnswers({});
@@ -277,82 +297,46 @@ void TestFrmEdit::asksBeforeLeavingChanges()
         QCOMPARE(m_messages.asked[0].text, QStringLiteral("         Save Record #%1 ?").arg(from));
         QCOMPARE(m_messages.asked[0].buttons, MessageBoxes::Buttons::YesNoCancel);
         QCOMPARE(e.CurrentRec, qint16(answer == Answer::Cancel ? from : from + 1));
-        if (answer == Answer::Cancel) {
-            QCOMPARE(e.form().RecordName, edited.RecordName);
-            QCOMPARE(e.form().RemoteName, edited.RemoteName);
-            QCOMPARE(e.form().UserName, edited.UserName);
-            QVERIFY(e.txtRecordName->hasFocus());
-        }
+        QVERIFY(answer != Answer::Cancel || (e.form() == edited && e.txtRecordName->hasFocus()));
         if (answer != Answer::Yes)
             QCOMPARE(SlotBytes::readFile(m_path).left(before.size()), before);
     }
-    // What Yes saved is what the slot now gives back: leaving it again asks nothing.
-    // (A stored name that begins with "#" asks every time.)
-    e.CurrentRec = qint16(from);
-    QVERIFY(e.GetRecord(e.CurrentRec, true));
-    m_messages.asked.clear();
-    m_messages.setNextAnswers({Answer::No});
-    press("Next");
+    // What Yes saved reads back the same, so leaving it again asks nothing (a stored "#" name asks every time).
+    leave(Answer::No, false);
     QCOMPARE(m_messages.asked.size(), from == 5 ? 1 : 0);
     m_messages.setNextAnswers({});
 }
 
 void TestFrmEdit::saves_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("remote");
-    QTest::addColumn<QString>("drive");
-    QTest::addColumn<bool>("autoMap");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<RecordForm>("form");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("focus");
-    QTest::addColumn<QByteArray>("stored"); // the slot, when the save goes through
+    QTest::addColumn<QByteArray>("stored"); // slot 4, when the save goes through
 
     const QString saved = QStringLiteral("Current Record Has Been Saved.");
-    QTest::newRow("no name") << ""
-                             << "\\\\h\\s"
-                             << "P:" << false << ""
-                             << "Cannot save without a name!"
+    const char* remote = "\\\\h\\s";
+    QTest::newRow("no name") << typed("", remote, "P:") << "Cannot save without a name!"
                              << "txtRecordName" << QByteArray();
-    QTest::newRow("no remote resource") << "N"
-                                        << ""
-                                        << "P:" << false << ""
-                                        << "Cannot save without a remote resource!"
+    QTest::newRow("no remote resource") << typed("N", "", "P:") << "Cannot save without a remote resource!"
                                         << "txtRemoteName" << QByteArray();
-    QTest::newRow("no drive") << "N"
-                              << "\\\\h\\s"
-                              << "" << false << ""
-                              << "Cannot save without a local drive!"
+    QTest::newRow("no drive") << typed("N", remote, "") << "Cannot save without a local drive!"
                               << "cmbDrive" << QByteArray();
-    QTest::newRow("blank name passes") << " "
-                                       << "\\\\h\\s"
-                                       << "P:" << false << "" << saved << ""
-                                       << SlotBytes::saved(" ", "\\\\h\\s", 4, 'F', 'F', "P:");
+    QTest::newRow("blank name passes") << typed(" ", remote, "P:") << saved << ""
+                                       << SlotBytes::saved(" ", remote, 4, 'F', 'F', "P:");
     QTest::newRow("auto map stores no drive")
-        << "N"
-        << "\\\\h\\s"
-        << "P:" << true << "" << saved << "" << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'T', "  ");
-    QTest::newRow("long name cut") << "A name of twenty chars"
-                                   << "\\\\h\\s"
-                                   << "P:" << false << "" << saved << ""
-                                   << SlotBytes::saved("A name of twent", "\\\\h\\s", 4, 'F', 'F', "P:");
-    QTest::newRow("None is no password") << "N"
-                                         << "\\\\h\\s"
-                                         << "P:" << false << "None" << saved << ""
-                                         << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'F', "P:");
-    QTest::newRow("password scrambled") << "N"
-                                        << "\\\\h\\s"
-                                        << "P:" << false << "s3cr€t" << saved << ""
-                                        << SlotBytes::saved("N", "\\\\h\\s", 4, 'F', 'F', "P:", "", Password);
+        << typed("N", remote, "P:", true) << saved << "" << SlotBytes::saved("N", remote, 4, 'F', 'T', "  ");
+    QTest::newRow("long name cut") << typed("A name of twenty chars", remote, "P:") << saved << ""
+                                   << SlotBytes::saved("A name of twent", remote, 4, 'F', 'F', "P:");
+    QTest::newRow("None is no password") << typed("N", remote, "P:", false, "None") << saved << ""
+                                         << SlotBytes::saved("N", remote, 4, 'F', 'F', "P:");
+    QTest::newRow("password scrambled") << typed("N", remote, "P:", false, "s3cr€t") << saved << ""
+                                        << SlotBytes::saved("N", remote, 4, 'F', 'F', "P:", "", Password);
 }
 
 void TestFrmEdit::saves()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, remote);
-    QFETCH(QString, drive);
-    QFETCH(bool, autoMap);
-    QFETCH(QString, password);
+    QFETCH(RecordForm, form);
     QFETCH(QString, status);
     QFETCH(QString, focus);
     QFETCH(QByteArray, stored);
@@ -360,20 +344,15 @@ void TestFrmEdit::saves()
 
     e.CurrentRec = 4;
     QVERIFY(e.GetRecord(4, true));
-    e.txtRecordName->setText(name);
-    e.txtRemoteName->setText(remote);
-    e.cmbDrive->setEditText(drive);
-    e.chkAutoMap->setChecked(autoMap);
-    e.txtPassword->setText(password);
+    fill(e, form);
     e.txtUserName->setFocus();
     press("Save");
     QCOMPARE(this->status(), status);
     QCOMPARE(m_messages.beeps, stored.isEmpty() ? 1 : 0);
     QCOMPARE(slot(4), stored.isEmpty() ? SlotBytes::deleted() : stored);
-    if (!focus.isEmpty())
-        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus.isEmpty() ? QStringLiteral("txtUserName") : focus);
     // The controls keep what was typed, also a name longer than its field.
-    QCOMPARE(e.txtRecordName->text(), name);
+    QVERIFY(e.form() == form);
 
     // A save that refuses while nobody sees the editor (a new record asked for from the main window) writes
     // nothing and only says why.
@@ -382,26 +361,20 @@ void TestFrmEdit::saves()
         e.lblStatus->clear();
         m_messages.setNextAnswers({Answer::Yes});
         e.GetNewRecord();
-        QCOMPARE(m_messages.asked.size(), 1);
         QCOMPARE(this->status(), status);
         QCOMPARE(e.CurrentRec, qint16(4));
         QCOMPARE(slot(4), SlotBytes::deleted());
         QCOMPARE(m_messages.beeps, 2);
     }
 
-    // Saving on the slot just past the end extends the file by that one slot, and Back finds it there.
+    // Saving on the slot just past the end extends the file by that one slot.
     if (!stored.isEmpty()) {
         e.CurrentRec = 6;
         QVERIFY(e.GetRecord(6, true));
-        e.txtRecordName->setText(name);
-        e.txtRemoteName->setText(remote);
-        e.cmbDrive->setEditText(drive);
-        e.chkAutoMap->setChecked(autoMap);
-        e.txtPassword->setText(password);
+        fill(e, form);
         press("Save");
         QCOMPARE(QFileInfo(m_path).size(), 6 * 212);
-        stored.replace(210, 1, QByteArray(1, 6));
-        QCOMPARE(slot(6), stored);
+        QCOMPARE(slot(6), stored.replace(210, 1, QByteArray(1, 6)));
     }
 }
 
@@ -495,12 +468,13 @@ void TestFrmEdit::findsTheSlotForANewRecord()
 void TestFrmEdit::keepsTheEditsWhenTheWriteFails()
 {
     frmEdit& e = *m_editor;
-    // A file size limit stops the write as a full disk would; the program ignores the limit's signal.
+    // A file size limit stops the write part-way through the new slot, as a full disk would; the program ignores
+    // the limit's signal.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit before {};
     ::getrlimit(RLIMIT_FSIZE, &before);
     rlimit limited = before;
-    limited.rlim_cur = QFileInfo(m_path).size();
+    limited.rlim_cur = QFileInfo(m_path).size() + 100;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
 
     const QByteArray file = SlotBytes::readFile(m_path);

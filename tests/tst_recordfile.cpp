@@ -1,14 +1,11 @@
-// The record file on disk: creation, never-written and partial slots, writes and their failures.
-#include "platform/ProcessSignals.h"
+// The record file on disk: creation, never-written and partial slots, writes, and files it refuses.
 #include "records/RecordFile.h"
 #include "support/SlotBytes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -44,7 +41,6 @@ private slots:
     void createsPrivateEmptyFile();
     void readsNeverWrittenAndPartialSlots();
     void writesWholeSlotsAndExtendsWithZeros();
-    void failedWriteLeavesFileAsItWas();
     void refusesSpecialFilesAndDanglingLinks();
 
 private:
@@ -119,38 +115,6 @@ void TestRecordFile::writesWholeSlotsAndExtendsWithZeros()
     QVERIFY(file.write(RecordFile::LastSlot, sample(1)));
     QCOMPARE(QFileInfo(path).size(), qint64(RecordFile::LastSlot) * 212);
     QCOMPARE(*file.read(RecordFile::LastSlot), sample(1));
-}
-
-void TestRecordFile::failedWriteLeavesFileAsItWas()
-{
-    const QString path = m_dir.filePath(QStringLiteral("limit.dat"));
-    QVERIFY(SlotBytes::writeFile(path, sample(1).toSlot() + sample(2).toSlot()));
-    const QByteArray before = SlotBytes::readFile(path);
-
-    // A file size limit stops the write part-way through the new slot, as a full disk would. The limit and its
-    // signal are a process's own, so a child process of the program's settings does the writing (glibc's fork
-    // leaves the child's malloc usable; the child touches nothing of Qt's but strings).
-    const pid_t child = fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        ProcessSignals::setUp();
-        RecordFile file;
-        rlimit limited {};
-        ::getrlimit(RLIMIT_FSIZE, &limited);
-        limited.rlim_cur = before.size() + 100;
-        const bool opened = file.open(path) && ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
-        const bool extended = file.write(3, sample(3));
-        const bool named = file.errorString().contains(QStringLiteral("limit.dat"));
-        const bool overwritten = file.write(1, sample(9)); // a write inside the file needs no more room
-        ::_exit(opened && !extended && named && overwritten ? 0 : 1);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("ended by signal %1").arg(WTERMSIG(status))));
-    QCOMPARE(WEXITSTATUS(status), 0);
-    QByteArray expected = before;
-    expected.replace(0, 212, sample(9).toSlot());
-    QCOMPARE(SlotBytes::readFile(path), expected);
 }
 
 void TestRecordFile::refusesSpecialFilesAndDanglingLinks()

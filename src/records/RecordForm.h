@@ -20,6 +20,8 @@ struct RecordForm
     bool AutoConnect = false;
     bool AutoMap = false;
     bool PromptPassword = false;
+
+    friend bool operator==(const RecordForm&, const RecordForm&) = default;
 };
 
 namespace RecordRules {
