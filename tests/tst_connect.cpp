@@ -9,11 +9,10 @@
 #include <QThread>
 #include <QTimer>
 
-#include <limits>
-
 namespace {
 
-// Slots as letters: D due, N saved but not due, anything else empty; slots past the text are empty.
+// Slots as letters: D due and connected, F due and failed, C due and cancelled, N saved but not due, anything else
+// empty; slots past the text are empty.
 class SlotCursor final : public AutoConnectBatch::Cursor
 {
 public:
@@ -27,8 +26,13 @@ public:
         QVERIFY2(slot >= 1, "the cursor left the record file");
         m_position = slot;
     }
-    bool isDue() const override { return kind() == u'D'; }
-    bool isEmpty() const override { return kind() != u'D' && kind() != u'N'; }
+    bool isDue() const override { return QStringLiteral("DFC").contains(kind()); }
+    bool isEmpty() const override { return !isDue() && kind() != u'N'; }
+    ConnectOutcome outcome() const
+    {
+        return kind() == u'D' ? ConnectOutcome::Connected
+                              : (kind() == u'F' ? ConnectOutcome::Failed : ConnectOutcome::Cancelled);
+    }
 
 private:
     QChar kind() const { return m_position <= m_slots.size() ? m_slots[m_position - 1] : QChar(u'x'); }
@@ -36,6 +40,29 @@ private:
     QString m_slots;
     qint16 m_position = 1;
 };
+
+// Runs a requested batch to its end: the slot and tick of each connect, then the tick that ended it. Each tick
+// comes first while a step is under way, which only counts, and then again.
+QList<int> runBatch(AutoConnectBatch& batch, SlotCursor& cursor)
+{
+    QList<int> steps;
+    for (int tick = 1; tick <= 20; ++tick) {
+        if (batch.tick(cursor, true) != AutoConnectBatch::Step::None)
+            return steps << -1;
+        batch.TickCount -= 1;
+        switch (batch.tick(cursor, false)) {
+        case AutoConnectBatch::Step::Connect:
+            steps << cursor.position() << batch.TickCount;
+            batch.connected(cursor, cursor.outcome(), QStringLiteral("slot %1 failed").arg(cursor.position()));
+            break;
+        case AutoConnectBatch::Step::Done:
+            return steps << batch.TickCount;
+        case AutoConnectBatch::Step::None:
+            break;
+        }
+    }
+    return steps;
+}
 
 } // namespace
 
@@ -46,96 +73,55 @@ class TestConnect : public QObject
 private slots:
     void runsTheBatch_data();
     void runsTheBatch();
-    void endsTheBatchAtTheLastSlot();
     void callsTheLayerOffTheCallersThread();
 };
 
 void TestConnect::runsTheBatch_data()
 {
     QTest::addColumn<QString>("records");
-    QTest::addColumn<QList<int>>("connects"); // slot, tick, slot, tick...
-    QTest::addColumn<int>("doneAt");
+    QTest::addColumn<QList<int>>("steps"); // slot, tick, slot, tick... then the tick of the end
+    QTest::addColumn<bool>("allConnected");
+    QTest::addColumn<QString>("lastFailure");
 
-    QTest::newRow("empty file") << QString() << QList<int>() << 2;
+    QTest::newRow("empty file") << QString() << QList<int>({2}) << true << QString();
     // Ends at the fourth empty slot, the third past the end of the file.
-    QTest::newRow("a gap") << QStringLiteral("DDDxD") << QList<int>({1, 2, 2, 3, 3, 4, 5, 6}) << 7;
-    QTest::newRow("records not due are passed over") << QStringLiteral("NNDN") << QList<int>({3, 3}) << 4;
+    QTest::newRow("a gap") << QStringLiteral("DDDxD") << QList<int>({1, 2, 2, 3, 3, 4, 5, 6, 7}) << true << QString();
+    QTest::newRow("records not due are passed over")
+        << QStringLiteral("NNDN") << QList<int>({3, 3, 4}) << true << QString();
     // Empty slots count wherever they lie; what follows the fourth is not connected.
-    QTest::newRow("four gaps") << QStringLiteral("DxDxxxD") << QList<int>({1, 2, 3, 4}) << 5;
-    QTest::newRow("four in a row") << QStringLiteral("DxxxxD") << QList<int>({1, 2}) << 3;
+    QTest::newRow("four gaps") << QStringLiteral("DxDxxxD") << QList<int>({1, 2, 3, 4, 5}) << true << QString();
+    QTest::newRow("four in a row") << QStringLiteral("DxxxxD") << QList<int>({1, 2, 3}) << true << QString();
+    // The last failure is kept past later connects; a cancel is no failure, but leaves a record unconnected.
+    QTest::newRow("failures") << QStringLiteral("DFCFD") << QList<int>({1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 7}) << false
+                              << QStringLiteral("slot 4 failed");
+    QTest::newRow("a cancel") << QStringLiteral("C") << QList<int>({1, 2, 3}) << false << QString();
+    // Every slot saved, the last one due: the cursor stops there instead of wrapping to a negative slot.
+    QTest::newRow("the last slot") << QString(32766, u'N') + u'F' << QList<int>({32767, 3, 4}) << false
+                                   << QStringLiteral("slot 32767 failed");
 }
 
 void TestConnect::runsTheBatch()
 {
     QFETCH(QString, records);
-    QFETCH(QList<int>, connects);
-    QFETCH(int, doneAt);
-    SlotCursor cursor(records);
+    QFETCH(QList<int>, steps);
+    QFETCH(bool, allConnected);
+    QFETCH(QString, lastFailure);
     AutoConnectBatch batch;
-    QCOMPARE(batch.tick(cursor, false), AutoConnectBatch::Step::None); // nothing requested
+    SlotCursor failing(QStringLiteral("F"));
+    QCOMPARE(batch.tick(failing, false), AutoConnectBatch::Step::None); // nothing requested
+    // A batch that failed before: the next one reports only its own outcomes.
+    batch.request();
+    QCOMPARE(runBatch(batch, failing), QList<int>({1, 3, 4}));
+    QVERIFY(!batch.allConnected());
+
     batch.TickCount = 0;
     batch.request();
-
-    QList<int> seen;
-    int done = 0;
-    for (int tick = 1; tick <= 20 && !done; ++tick) {
-        // A tick while a step is under way only counts; the same tick again then runs the step.
-        QCOMPARE(batch.tick(cursor, true), AutoConnectBatch::Step::None);
-        batch.TickCount -= 1;
-        switch (batch.tick(cursor, false)) {
-        case AutoConnectBatch::Step::Connect:
-            seen << cursor.position() << batch.TickCount;
-            batch.connected(cursor, ConnectOutcome::Connected, QStringLiteral("Connected to Share."));
-            break;
-        case AutoConnectBatch::Step::Done:
-            done = batch.TickCount;
-            break;
-        case AutoConnectBatch::Step::None:
-            break;
-        }
-    }
-    QCOMPARE(seen, connects);
-    QCOMPARE(done, doneAt);
+    SlotCursor cursor(records);
+    QCOMPARE(runBatch(batch, cursor), steps);
     QVERIFY(!batch.isActive());
     QCOMPARE(cursor.position(), qint16(1));
-    QVERIFY(batch.allConnected());
-    QVERIFY(batch.lastFailure().isEmpty());
-}
-
-void TestConnect::endsTheBatchAtTheLastSlot()
-{
-    // Every slot saved, the last one due: the cursor stops there instead of wrapping to a negative slot.
-    class FullFile final : public AutoConnectBatch::Cursor
-    {
-    public:
-        qint16 position() const override { return slot; }
-        void moveTo(qint16 to) override
-        {
-            QVERIFY(to >= 1);
-            slot = to;
-        }
-        bool isDue() const override { return slot == std::numeric_limits<qint16>::max(); }
-        bool isEmpty() const override { return false; }
-        qint16 slot = 1;
-    } cursor;
-    AutoConnectBatch batch;
-    batch.request();
-    QCOMPARE(batch.tick(cursor, false), AutoConnectBatch::Step::None);
-    QCOMPARE(batch.tick(cursor, false), AutoConnectBatch::Step::None);
-    QCOMPARE(batch.tick(cursor, false), AutoConnectBatch::Step::Connect);
-    QCOMPARE(cursor.slot, std::numeric_limits<qint16>::max());
-    batch.connected(cursor, ConnectOutcome::Failed, QStringLiteral("ERROR: Bad Net Name! - Connect Failed!"));
-    QCOMPARE(batch.tick(cursor, false), AutoConnectBatch::Step::Done);
-    QCOMPARE(cursor.slot, qint16(1));
-    QVERIFY(!batch.allConnected());
-    QCOMPARE(batch.lastFailure(), QStringLiteral("ERROR: Bad Net Name! - Connect Failed!"));
-
-    // A new batch forgets the last one's failures; a cancel is no failure, but leaves a record unconnected.
-    batch.request();
-    batch.tick(cursor, false);
-    batch.connected(cursor, ConnectOutcome::Cancelled, QStringLiteral("Connect Cancelled"));
-    QVERIFY(batch.lastFailure().isEmpty());
-    QVERIFY(!batch.allConnected());
+    QCOMPARE(batch.allConnected(), allConnected);
+    QCOMPARE(batch.lastFailure(), lastFailure);
 }
 
 void TestConnect::callsTheLayerOffTheCallersThread()

@@ -50,20 +50,6 @@ QString light(const frmMain& w)
     return w.picRed->isHidden() && w.picGreen->isHidden() ? QString() : QStringLiteral("both");
 }
 
-QStringList rows(const QTreeWidget* pane)
-{
-    QStringList list;
-    for (int row = 0; row < pane->topLevelItemCount(); ++row)
-        list << pane->topLevelItem(row)->text(0) + u'=' + pane->topLevelItem(row)->text(1);
-    return list;
-}
-
-void click(QToolBar* toolbar, const char* key)
-{
-    QAction* action = toolbar->findChild<QAction*>(QLatin1String(key));
-    QTest::mouseClick(toolbar->widgetForAction(action), Qt::LeftButton);
-}
-
 } // namespace
 
 class TestFrmMainConnect : public QObject
@@ -77,23 +63,26 @@ private slots:
     void connectsTheCurrentRecord();
     void connectsTheSelectedRecordsInListOrder();
     void keepsItsRecordAndTakesNoInputWhileTheLayerWorks();
-    void listsAndDisconnectsDrives();
+    void disconnectsDrives_data();
+    void disconnectsDrives();
     void runsTheBatchFromTheWindow();
     void runsUnattended();
 
 private:
     frmMain& start(const QByteArray& records, const QStringList& arguments = {}, std::FILE* headless = nullptr);
-    // Answers the modal windows as they open, one step each: "password:<text>", "cancel", "close",
-    // "drive:<text>", "automap" or "ok" (OK with nothing chosen).
-    void answerDialogs(const QStringList& steps);
-    QStringList adds() const;
+    // The adds and cancels so far: "add F:|\\s\share|password|user", "cancel F:" ("cancel F:!" when forced).
+    QStringList changes() const;
+    // The light, the status line and the beeps.
+    QString outcome(const frmMain& w) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     ScriptedMessageBoxes m_messages;
     std::unique_ptr<FakeWnet> m_wnet;
     std::unique_ptr<frmMain> m_window;
+    // Answers the modal windows as they open, one step each: "password:<text>", "cancel", "close",
+    // "drive:<text>", "automap" or "ok" (OK with nothing chosen).
     QStringList m_steps;
-    QStringList m_offered; // what each drive-in-use dialog offered, and its notice
+    QStringList m_offered; // each prompt's title; each drive-in-use dialog's letters and notice
     QStringList m_unexpected; // dialogs that opened with no step left for them
     std::function<void()> m_duringDialog;
     QTimer m_answerer;
@@ -136,12 +125,9 @@ void TestFrmMainConnect::init()
             m_offered << offered.join(u' ') + u'|' + dialog->lblNotice->text();
             if (step.startsWith(u"drive:"))
                 dialog->cmbDrive->setEditText(step.mid(6));
-            else if (step == u"automap")
-                dialog->chkAutoMap->setChecked(true);
-            if (step == u"cancel")
-                QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
-            else if (step != u"close")
-                QTest::mouseClick(dialog->cmdOk, Qt::LeftButton);
+            dialog->chkAutoMap->setChecked(step == u"automap");
+            if (step != u"close")
+                QTest::mouseClick(step == u"cancel" ? dialog->cmdCancel : dialog->cmdOk, Qt::LeftButton);
         }
         if (step == u"close")
             modal->close();
@@ -171,20 +157,22 @@ frmMain& TestFrmMainConnect::start(const QByteArray& records, const QStringList&
     return *m_window;
 }
 
-void TestFrmMainConnect::answerDialogs(const QStringList& steps)
-{
-    m_steps = steps;
-}
-
-// Each add as drive|remote name|password|user.
-QStringList TestFrmMainConnect::adds() const
+QStringList TestFrmMainConnect::changes() const
 {
     QStringList list;
     for (const FakeWnet::Call& call : std::as_const(m_wnet->calls)) {
         if (call.operation == u"add")
-            list << QStringList {call.localName, call.remoteName, call.password, call.userName}.join(u'|');
+            list << QStringList {QStringLiteral("add ") + call.localName, call.remoteName, call.password, call.userName}
+                        .join(u'|');
+        else
+            list << QStringLiteral("cancel ") + call.localName + (call.force ? QStringLiteral("!") : QString());
     }
     return list;
+}
+
+QString TestFrmMainConnect::outcome(const frmMain& w) const
+{
+    return QStringList {light(w), w.lblStatus->text(), QStringLiteral("beeps %1").arg(m_messages.beeps)}.join(u"; ");
 }
 
 void TestFrmMainConnect::connectsTheCurrentRecord_data()
@@ -192,53 +180,37 @@ void TestFrmMainConnect::connectsTheCurrentRecord_data()
     QTest::addColumn<QByteArray>("slot");
     QTest::addColumn<QString>("localLetters");
     QTest::addColumn<QList<qint32>>("addResults");
-    QTest::addColumn<QStringList>("dialogs");
-    QTest::addColumn<QStringList>("expectedAdds");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("lightColour");
-    QTest::addColumn<int>("beeps");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("effect"); // the adds, then the outcome
 
     const QByteArray share = "\\\\srv\\docs";
-    const QString docs = QStringLiteral("\\\\srv\\docs");
-    const QString connected = QStringLiteral("Connected to Share.");
-    QTest::newRow("no drive, no Auto Map") << record(1, share, "") << QString() << QList<qint32>() << QStringList()
-                                           << QStringList() << QString() << QString() << 1;
-    QTest::newRow("Auto Map from E") << record(1, share, "", 'T') << QStringLiteral("EF") << QList<qint32>()
-                                     << QStringList() << QStringList {"G:|" + docs + "|pw|joe"} << connected << "Green"
-                                     << 0;
-    QTest::newRow("E to Z taken") << record(1, share, "", 'T') << QStringLiteral("EFGHIJKLMNOPQRSTUVWXYZ")
-                                  << QList<qint32>() << QStringList() << QStringList {"[:|" + docs + "|pw|joe"}
-                                  << QStringLiteral("ERROR: Bad Device - Connect Failed!") << "Red" << 1;
+    const QString docs = QStringLiteral("|\\\\srv\\docs|");
+    const QString connected = QStringLiteral("; Green; Connected to Share.; beeps 0");
+    const auto row = [](const char* name, const QByteArray& slot, const QStringList& steps, const QString& effect,
+                        const QString& localLetters = {}, const QList<qint32>& addResults = {}) {
+        QTest::newRow(name) << slot << localLetters << addResults << steps << effect;
+    };
+    const QByteArray prompted = record(1, share, "F:", 'F', 'F', 'T');
+    const QByteArray onG = record(1, share, "G:");
+    row("no drive, no Auto Map", record(1, share, ""), {}, "; ; beeps 1");
+    row("Auto Map from E", record(1, share, "", 'T'), {}, "add G:" + docs + "pw|joe" + connected, "EF");
+    row("E to Z taken", record(1, share, "", 'T'), {},
+        "add [:" + docs + "pw|joe; Red; ERROR: Bad Device - Connect Failed!; beeps 1", "EFGHIJKLMNOPQRSTUVWXYZ");
     // The in-use check keeps case, so a lower-case letter reaches the layer, which finds it taken.
-    QTest::newRow("lower-case letter in use")
-        << record(1, share, "g:") << QStringLiteral("G") << QList<qint32>() << QStringList()
-        << QStringList {"g:|" + docs + "|pw|joe"}
-        << QStringLiteral("ERROR: Local Drive Already Assigned! - Connect Failed!") << "Red" << 1;
-    QTest::newRow("wrong password") << record(1, share, "F:") << QString() << QList<qint32>({86}) << QStringList()
-                                    << QStringList {"F:|" + docs + "|pw|joe"}
-                                    << QStringLiteral("ERROR: Invalid Password! - Connect Failed!") << "Red" << 1;
-    QTest::newRow("prompt cancelled") << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>()
-                                      << QStringList {"cancel"} << QStringList() << QStringLiteral("Connect Cancelled")
-                                      << "Green" << 0;
-    QTest::newRow("prompt closed") << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>()
-                                   << QStringList {"close"} << QStringList() << QStringLiteral("Connect Cancelled")
-                                   << "Green" << 0;
-    QTest::newRow("prompt confirmed empty")
-        << record(1, share, "F:", 'F', 'F', 'T') << QString() << QList<qint32>() << QStringList {"password:"}
-        << QStringList {"F:|" + docs + "||joe"} << connected << "Green" << 0;
-    QTest::newRow("drive in use, another chosen")
-        << record(1, share, "G:", 'F', 'F', 'T') << QStringLiteral("G") << QList<qint32>()
-        << QStringList {"ok", "drive:h:", "password:typed"} << QStringList {"h:|" + docs + "|typed|joe"} << connected
-        << "Green" << 1;
-    QTest::newRow("drive in use twice, then Auto Map")
-        << record(1, share, "G:") << QStringLiteral("GH") << QList<qint32>() << QStringList {"drive:H:", "automap"}
-        << QStringList {"E:|" + docs + "|pw|joe"} << connected << "Green" << 0;
-    QTest::newRow("drive in use, cancelled")
-        << record(1, share, "G:") << QStringLiteral("G") << QList<qint32>() << QStringList {"cancel"} << QStringList()
-        << QStringLiteral("Connect Cancelled!") << "Red" << 0;
-    QTest::newRow("drive in use, closed")
-        << record(1, share, "G:") << QStringLiteral("G") << QList<qint32>() << QStringList {"close"} << QStringList()
-        << QStringLiteral("Connection in progress......") << "Red" << 0;
+    row("lower-case letter in use", record(1, share, "g:"), {},
+        "add g:" + docs + "pw|joe; Red; ERROR: Local Drive Already Assigned! - Connect Failed!; beeps 1", "G");
+    row("wrong password", record(1, share, "F:"), {},
+        "add F:" + docs + "pw|joe; Red; ERROR: Invalid Password! - Connect Failed!; beeps 1", {}, {86});
+    row("prompt cancelled", prompted, {"cancel"}, "Green; Connect Cancelled; beeps 0");
+    row("prompt closed", prompted, {"close"}, "Green; Connect Cancelled; beeps 0");
+    row("prompt confirmed empty", prompted, {"password:"}, "add F:" + docs + "|joe" + connected);
+    // OK with no drive chosen beeps and leaves the dialog open.
+    row("drive in use, another chosen", record(1, share, "G:", 'F', 'F', 'T'), {"ok", "drive:h:", "password:typed"},
+        "add h:" + docs + "typed|joe; Green; Connected to Share.; beeps 1", "G");
+    row("drive in use twice, then Auto Map", onG, {"drive:H:", "automap"}, "add E:" + docs + "pw|joe" + connected,
+        "GH");
+    row("drive in use, cancelled", onG, {"cancel"}, "Red; Connect Cancelled!; beeps 0", "G");
+    row("drive in use, closed", onG, {"close"}, "Red; Connection in progress......; beeps 0", "G");
 }
 
 void TestFrmMainConnect::connectsTheCurrentRecord()
@@ -246,25 +218,15 @@ void TestFrmMainConnect::connectsTheCurrentRecord()
     QFETCH(QByteArray, slot);
     QFETCH(QString, localLetters);
     QFETCH(QList<qint32>, addResults);
-    QFETCH(QStringList, dialogs);
-    QFETCH(QStringList, expectedAdds);
-    QFETCH(QString, status);
-    QFETCH(QString, lightColour);
-    QFETCH(int, beeps);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, effect);
     for (const QChar letter : localLetters)
         m_wnet->setLetter(letter, {Drive::Local, {}});
     m_wnet->setNextAddResults(addResults);
     frmMain& w = start(slot);
-    answerDialogs(dialogs);
-
+    m_steps = steps;
     w.Connect_Click();
-    QCOMPARE(adds(), expectedAdds);
-    QCOMPARE(w.lblStatus->text(), status);
-    QCOMPARE(light(w), lightColour);
-    QCOMPARE(m_messages.beeps, beeps);
-    QVERIFY(!w.PassCanceled || status == u"Connect Cancelled");
-    if (slot.contains('T') && dialogs.value(0).startsWith(u"password"))
-        QCOMPARE(m_offered.value(0), QStringLiteral("Login: \\\\srv\\docs"));
+    QCOMPARE((changes() << outcome(w)).join(u"; "), effect);
     if (QTest::currentDataTag() == QByteArrayView("drive in use twice, then Auto Map")) {
         // E is never offered; each dialog lists the letters free when it opened, and names the drive in use.
         QCOMPARE(m_offered.size(), 2);
@@ -286,8 +248,8 @@ void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
     };
     select(2, QItemSelectionModel::ClearAndSelect);
     select(0, QItemSelectionModel::Select);
-    click(w.tlbMain, "Connect");
-    QCOMPARE(adds(), QStringList({"F:|\\\\a\\one|pw|joe", "H:|\\\\a\\four|x|ann"}));
+    w.mnuConnectDrv->trigger();
+    QCOMPARE(changes(), QStringList({"add F:|\\\\a\\one|pw|joe", "add H:|\\\\a\\four|x|ann"}));
     // Loaded to be connected, not made current.
     QCOMPARE(w.editor().CurrentRec, qint16(1));
     QCOMPARE(w.editor().txtRemoteName->text(), QStringLiteral("\\\\a\\four"));
@@ -300,11 +262,9 @@ void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
         selection->setCurrentIndex(withCurrent ? w.lsvRecords->model()->index(1, 0) : QModelIndex(),
                                    QItemSelectionModel::NoUpdate);
         w.mnuConnectDrv->trigger();
-        QCOMPARE(w.lblStatus->text(), QStringLiteral("Can't Connect! No record selected."));
-        QCOMPARE(light(w), QStringLiteral("Red"));
-        QCOMPARE(m_messages.beeps, 1);
+        QCOMPARE(outcome(w), QStringLiteral("Red; Can't Connect! No record selected.; beeps 1"));
     }
-    QCOMPARE(adds().size(), 2);
+    QCOMPARE(changes().size(), 2);
 }
 
 void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
@@ -318,8 +278,7 @@ void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
     const auto whileHeld = [&] {
         // Whatever happens, the add goes on, so that the test cannot hang.
         const auto release = qScopeGuard([&] { proceed.release(); });
-        QCOMPARE(w.lblStatus->text(), QStringLiteral("Connection in progress......"));
-        QCOMPARE(light(w), QStringLiteral("Red"));
+        QCOMPARE(outcome(w), QStringLiteral("Red; Connection in progress......; beeps 0"));
         const qint32 ticks = w.TickCount;
         QTRY_VERIFY_WITH_TIMEOUT(w.TickCount > ticks, 3000);
         // Neither a click nor a close reaches the window, and no second connect starts.
@@ -340,87 +299,81 @@ void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
     };
     // While the prompt is open another record is loaded, as a click handled meanwhile would.
     m_duringDialog = [&w] { w.editor().GetRecord(2, true); };
-    answerDialogs({QStringLiteral("password:secret")});
+    m_steps = {QStringLiteral("password:secret")};
     w.Connect_Click();
     QVERIFY(checked);
-    QCOMPARE(adds(), QStringList({"F:|\\\\a\\one|secret|joe"}));
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Connected to Share."));
+    QCOMPARE(m_offered, QStringList({"Login: \\\\a\\one"}));
+    QCOMPARE((changes() << outcome(w)).join(u"; "),
+             QStringLiteral("add F:|\\\\a\\one|secret|joe; Green; Connected to Share.; beeps 0"));
 }
 
-void TestFrmMainConnect::listsAndDisconnectsDrives()
+void TestFrmMainConnect::disconnectsDrives_data()
 {
-    m_wnet->setLetter(u'F', {Drive::Network, QStringLiteral("\\\\s\\f")});
-    m_wnet->setLetter(u'G', {Drive::Busy, QStringLiteral("\\\\s\\g")});
-    m_wnet->setLetter(u'H', {Drive::Network, QStringLiteral("\\\\s\\h")});
-    m_wnet->setLetter(u'J', {Drive::Local, {}});
-    m_wnet->setLetter(u'K', {Drive::Network, {}}); // the layer cannot name it
+    QTest::addColumn<QString>("drives"); // "listed"; "gone" behind the window's back once listed; "none"
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<bool>("all"); // Disconnect All rather than Disconnect
+    QTest::addColumn<QString>("effect"); // the cancels, the questions, the pane, then the outcome
+
+    const auto row = [](const char* name, const char* drives, const QList<int>& selected, const QList<Answer>& answers,
+                        bool all, const QString& effect) {
+        QTest::newRow(name) << QString::fromLatin1(drives) << selected << answers << all << effect;
+    };
+    const QString full = QStringLiteral("pane F:=\\\\s\\f G:=\\\\s\\g H:=\\\\s\\h K:=");
+    const QString inUse = QStringLiteral("Drive G: is in use. Click Ok to disconnect anyway.");
+    // Taken in list order; the busy drive is asked about, and OK forces it.
+    row("busy drive, OK", "listed", {1, 0}, {Answer::Ok}, false,
+        "cancel F:; cancel G:; cancel G:!; " + inUse
+            + "; pane H:=\\\\s\\h K:=; Green; Net Disconnection Successful!; beeps 0");
+    // Cancel keeps the drive and the status line.
+    row("busy drive, Cancel", "listed", {1}, {Answer::Cancel}, false,
+        "cancel G:; " + inUse + "; " + full + "; Green; ; beeps 0");
+    row("drives gone", "gone", {2}, {}, false,
+        "cancel H:; pane ; Red; ERROR: Device Is Not Connected! -Disconnect Failed!; beeps 1");
+    row("nothing selected", "listed", {}, {}, false,
+        full + "; Red; Can't Disconnect! No connected drive selected.; beeps 1");
+    row("Disconnect All", "listed", {}, {Answer::Ok}, true,
+        "cancel F:; cancel G:; cancel G:!; cancel H:; cancel K:; " + inUse
+            + "; pane ; Green; Net Disconnection Successful!; beeps 0");
+    // On an empty pane Disconnect All does nothing at all, while Disconnect complains.
+    row("Disconnect All, empty pane", "none", {}, {}, true, "pane ; ; ; beeps 0");
+    row("Disconnect, empty pane", "none", {}, {}, false, "pane ; Red; Can't Disconnect! No connected drives.; beeps 1");
+}
+
+void TestFrmMainConnect::disconnectsDrives()
+{
+    QFETCH(QString, drives);
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<Answer>, answers);
+    QFETCH(bool, all);
+    QFETCH(QString, effect);
+    if (drives != u"none") {
+        m_wnet->setLetter(u'F', {Drive::Network, QStringLiteral("\\\\s\\f")});
+        m_wnet->setLetter(u'G', {Drive::Busy, QStringLiteral("\\\\s\\g")});
+        m_wnet->setLetter(u'H', {Drive::Network, QStringLiteral("\\\\s\\h")});
+        m_wnet->setLetter(u'J', {Drive::Local, {}});
+        m_wnet->setLetter(u'K', {Drive::Network, {}}); // the layer cannot name it
+    }
     frmMain& w = start({});
-    QCOMPARE(rows(w.lsvConnections), QStringList({" F:=\\\\s\\f", " G:=\\\\s\\g", " H:=\\\\s\\h", " K:="}));
-    QCOMPARE(light(w), QStringLiteral("Green"));
-    const auto select = [&w](const QList<int>& selected) {
-        w.lsvConnections->clearSelection();
-        for (const int row : selected)
-            w.lsvConnections->topLevelItem(row)->setSelected(true);
-    };
-    const auto cancels = [this] {
-        QStringList list;
-        for (const FakeWnet::Call& call : std::exchange(m_wnet->calls, {})) {
-            if (call.operation == u"cancel")
-                list << call.localName + (call.force ? QStringLiteral("!") : QString());
-        }
-        return list;
-    };
+    for (const int row : selected)
+        w.lsvConnections->topLevelItem(row)->setSelected(true);
+    if (drives == u"gone")
+        *m_wnet = FakeWnet();
+    m_messages.setNextAnswers(answers);
+    (all ? w.mnuDisconnectAll : w.mnuDeleteNow)->trigger();
 
-    // The busy drive is asked about; OK forces it.
-    select({1, 0});
-    m_wnet->calls.clear();
-    m_messages.setNextAnswers({Answer::Ok});
-    w.mnuDeleteNow->trigger();
-    QCOMPARE(cancels(), QStringList({"F:", "G:", "G:!"}));
-    QCOMPARE(m_messages.asked.size(), 1);
-    QCOMPARE(m_messages.asked[0].title, QStringLiteral("Disconnect Error 2404"));
-    QCOMPARE(m_messages.asked[0].text, QStringLiteral("Drive G: is in use. Click Ok to disconnect anyway."));
-    QCOMPARE(m_messages.asked[0].buttons, MessageBoxes::Buttons::OkCancel);
-    QCOMPARE(m_messages.asked[0].icon, MessageBoxes::Icon::None);
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Net Disconnection Successful!"));
-    QCOMPARE(rows(w.lsvConnections), QStringList({" H:=\\\\s\\h", " K:="}));
-    QVERIFY(!w.ForceDisconnect);
-
-    // Cancel keeps the drive and the status line; an error is reported; no selection is reported.
-    m_wnet->setLetter(u'G', {Drive::Busy, QStringLiteral("\\\\s\\g")});
-    w.mnuRefresh->trigger();
-    select({0});
-    m_messages.setNextAnswers({Answer::Cancel});
-    click(w.tlbMain, "Disconnect");
-    QCOMPARE(cancels(), QStringList({"G:"}));
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Net Disconnection Successful!"));
-    QCOMPARE(rows(w.lsvConnections).size(), 3);
-    m_wnet->setNextCancelResults({2250});
-    select({1});
-    w.mnuDisconnectDrv->trigger();
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("ERROR: Device Is Not Connected! -Disconnect Failed!"));
-    QCOMPARE(m_messages.beeps, 1);
-    QCOMPARE(cancels(), QStringList({"H:"}));
-    select({});
-    w.mnuDeleteNow->trigger();
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Can't Disconnect! No connected drive selected."));
-    QCOMPARE(light(w), QStringLiteral("Red"));
-    QCOMPARE(m_messages.beeps, 2);
-    QCOMPARE(cancels(), QStringList());
-
-    // Disconnect All goes down the list; on an empty pane it does nothing at all, while Disconnect complains.
-    m_messages.setNextAnswers({Answer::Ok});
-    click(w.tlbMain, "DisconnectAll");
-    QCOMPARE(cancels(), QStringList({"G:", "G:!", "H:", "K:"}));
-    QVERIFY(rows(w.lsvConnections).isEmpty());
-    QCOMPARE(light(w), QStringLiteral("Green"));
-    w.mnuDisconnectAll->trigger();
-    QCOMPARE(m_wnet->calls.size(), 0);
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Net Disconnection Successful!"));
-    w.mnuDeleteNow_Click();
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Can't Disconnect! No connected drives."));
-    QCOMPARE(light(w), QStringLiteral("Red"));
-    QCOMPARE(m_messages.beeps, 3);
+    QStringList seen = changes();
+    for (const MessageBoxes::Message& asked : std::as_const(m_messages.asked)) {
+        QCOMPARE(asked.buttons, MessageBoxes::Buttons::OkCancel);
+        seen << asked.text;
+    }
+    QStringList pane;
+    for (int row = 0; row < w.lsvConnections->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = w.lsvConnections->topLevelItem(row);
+        pane << item->text(0).trimmed() + u'=' + item->text(1);
+    }
+    seen << QStringLiteral("pane ") + pane.join(u' ') << outcome(w);
+    QCOMPARE(seen.join(u"; "), effect);
 }
 
 void TestFrmMainConnect::runsTheBatchFromTheWindow()
@@ -429,44 +382,39 @@ void TestFrmMainConnect::runsTheBatchFromTheWindow()
                        + record(3, "\\\\a\\three", "H:") + record(4, "\\\\a\\four", "I:", 'F', 'T'));
     m_wnet->setNextAddResults({0, 86});
     w.editor().CurrentRec = 3;
-    click(w.tlbMain, "AutoConnect");
+    w.mnuAutoConnect->trigger();
     QVERIFY(!w.isEnabled());
-    QCOMPARE(w.editor().CurrentRec, qint16(1));
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Connecting Auto Connect Drives......"));
-    QCOMPARE(light(w), QStringLiteral("Red"));
-    QVERIFY(w.StartAutoConnect);
 
     // The prompt of record 2 stays usable with the window disabled, and ticks meanwhile start nothing.
     m_duringDialog = [&w] {
         w.Timer_Timer();
         w.Timer_Timer();
     };
-    answerDialogs({QStringLiteral("cancel")});
+    m_steps = {QStringLiteral("cancel")};
     QList<int> addsPerTick;
     const qint32 first = w.TickCount + 1;
     while (w.AutoConnectRunning || w.StartAutoConnect) {
         QVERIFY(w.TickCount < first + 10);
         w.Timer_Timer();
-        addsPerTick << int(adds().size());
+        addsPerTick << int(changes().size());
     }
-    QCOMPARE(w.StartTick, first);
+    // A tick starts the batch; then one due record a tick from record 1, up to the fourth empty slot. The two ticks
+    // under the prompt only count.
     QCOMPARE(w.TickCount, first + 7);
     QCOMPARE(addsPerTick, QList<int>({0, 1, 1, 1, 2, 2}));
-    QCOMPARE(adds(), QStringList({"E:|\\\\a\\one|pw|joe", "I:|\\\\a\\four|pw|joe"}));
-    QCOMPARE(w.EmptyCount, 4);
+    QCOMPARE(changes(), QStringList({"add E:|\\\\a\\one|pw|joe", "add I:|\\\\a\\four|pw|joe"}));
     QVERIFY(w.isEnabled());
     QCOMPARE(w.editor().CurrentRec, qint16(1));
     QCOMPARE(w.editor().txtRemoteName->text(), QStringLiteral("\\\\a\\one"));
     // The failure is not hidden behind the end of the batch.
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done. ERROR: Invalid Password! - Connect Failed!"));
-    QCOMPARE(light(w), QStringLiteral("Red"));
+    QCOMPARE(outcome(w), QStringLiteral("Red; Auto Connect Done. ERROR: Invalid Password! - Connect Failed!; beeps 1"));
 
-    answerDialogs({QStringLiteral("cancel")});
+    // The next batch has no failure; a cancelled prompt is none.
+    m_steps = {QStringLiteral("cancel")};
     w.mnuAutoConnect->trigger();
     while (w.AutoConnectRunning || w.StartAutoConnect)
         w.Timer_Timer();
-    QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done."));
-    QCOMPARE(light(w), QStringLiteral("Green"));
+    QCOMPARE(outcome(w), QStringLiteral("Green; Auto Connect Done.; beeps 1"));
 }
 
 void TestFrmMainConnect::runsUnattended()
@@ -478,13 +426,14 @@ void TestFrmMainConnect::runsUnattended()
                        {QStringLiteral("-auto")});
     m_wnet->setNextAddResults({0, 0, 86});
     QSignalSpy ended(&w, &frmMain::ended);
-    answerDialogs({QStringLiteral("password:pw")});
+    m_steps = {QStringLiteral("password:pw")};
+    QAction* disconnect = w.tlbMain->findChild<QAction*>(QStringLiteral("Disconnect"));
     while (w.AutoConnectRunning || w.StartAutoConnect) {
         QVERIFY(w.TickCount < 20);
         w.Timer_Timer();
-        QCOMPARE(w.isVisible(), adds().size() == 3);
+        QCOMPARE(w.isVisible(), changes().size() == 3);
         if (w.isVisible() && w.AutoConnectRunning) {
-            click(w.tlbMain, "Disconnect");
+            QTest::mouseClick(w.tlbMain->widgetForAction(disconnect), Qt::LeftButton);
             QVERIFY(!w.lblStatus->text().startsWith(u"Can't"));
         }
     }
@@ -492,15 +441,17 @@ void TestFrmMainConnect::runsUnattended()
     QCOMPARE(ended.size(), 0);
     QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done. ERROR: Invalid Password! - Connect Failed!"));
 
-    // Without one, the prompt is cancelled at once, each record left unconnected is reported, and the program
-    // ends by itself with what it achieved.
+    // Without one, a prompt is cancelled at once, a failure shows nothing, each record left unconnected is
+    // reported, and the program ends by itself with what it achieved.
     for (const bool allDue : {true, false}) {
         std::FILE* log = std::tmpfile();
         const auto closeLog = qScopeGuard([log] { std::fclose(log); });
         m_window.reset();
         m_wnet = std::make_unique<FakeWnet>();
-        frmMain& u = start(record(1, "\\\\a\\one", "F:", 'F', 'T')
-                               + (allDue ? QByteArray() : record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')),
+        m_wnet->setNextAddResults({0, 86});
+        const QByteArray more
+            = record(2, "\\\\a\\two", "G:", 'F', 'T', 'T') + record(3, "\\\\a\\three", "H:", 'F', 'T');
+        frmMain& u = start(record(1, "\\\\a\\one", "F:", 'F', 'T') + (allDue ? QByteArray() : more),
                            {QStringLiteral("-auto")}, log);
         QSignalSpy end(&u, &frmMain::ended);
         while (end.isEmpty() && u.TickCount < 20)
@@ -510,8 +461,11 @@ void TestFrmMainConnect::runsUnattended()
         std::rewind(log);
         QByteArray written(512, '\0');
         written.resize(qsizetype(std::fread(written.data(), 1, written.size(), log)));
-        QCOMPARE(written, allDue ? QByteArray() : QByteArray("drvmap: record 2 (\\\\a\\two): Connect Cancelled\n"));
-        QCOMPARE(adds().size(), 1);
+        QCOMPARE(written,
+                 allDue ? QByteArray()
+                        : QByteArray("drvmap: record 2 (\\\\a\\two): Connect Cancelled\ndrvmap: record 3 "
+                                     "(\\\\a\\three): ERROR: Invalid Password! - Connect Failed!\n"));
+        QCOMPARE(changes().size(), allDue ? 1 : 2);
     }
 }
 
