@@ -247,7 +247,7 @@ void TestFrmMain::listsTheRecords()
     QVERIFY(SlotBytes::writeFile(dataFile(),
                                  SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'T', "G:")
                                      + SlotBytes::deleted()
-                                     + SlotBytes::saved("Home", "\\\\nas\\media", 3, 'F', 'F', "M:")));
+                                     + SlotBytes::saved("Home  ", "\\\\nas\\media", 3, 't', ' ', "M:")));
     frmMain& w = window();
     QCOMPARE(w.Form_Load(), frmMain::Startup::Running);
 
@@ -260,6 +260,7 @@ void TestFrmMain::listsTheRecords()
     };
     QCOMPARE(model->rowCount(), 2);
     QCOMPARE(row(0), QStringList({"Office", "\\\\server\\share", "Auto", "Yes", "Key1"}));
+    // Padding is not shown, and flags other than "T" (a "t", a blank) are clear.
     QCOMPARE(row(1), QStringList({"Home", "\\\\nas\\media", "M:", "No", "Key3"}));
     QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
     // Slot 1 was loaded into the hidden editor at start-up.

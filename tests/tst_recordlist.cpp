@@ -1,4 +1,4 @@
-// Listing the saved slots: the five-blank rule, the row contents and the last slot number.
+// Listing the saved slots: the five-blank rule and the last slot number. The main window's test reads the rows.
 #include "records/RecordList.h"
 #include "support/SlotBytes.h"
 
@@ -32,7 +32,6 @@ class TestRecordList : public QObject
 private slots:
     void stopsAtTheFifthBlank_data();
     void stopsAtTheFifthBlank();
-    void fillsTheColumns();
     void endsAtTheLastSlotNumber();
 
 private:
@@ -88,23 +87,6 @@ void TestRecordList::stopsAtTheFifthBlank()
     QCOMPARE(slotsOf(listing), listed);
     // Listing again gives the same rows, not more.
     QCOMPARE(listRecords(m_file).rows, listing.rows);
-}
-
-void TestRecordList::fillsTheColumns()
-{
-    const RecordListing listing = listFile(SlotBytes::saved("Office   ", "\\\\server\\share  ", 1, 'T', 'T', "G:")
-                                           + SlotBytes::saved("Home", "\\\\nas\\media", 2, 'F', 'F', "M:")
-                                           + SlotBytes::saved("Odd flags", "\\\\nas\\odd", 3, 't', ' ', "Q:"));
-    QCOMPARE(listing.rows.size(), 3);
-    QCOMPARE(listing.rows[0],
-             (RecordRow {1, QStringLiteral("Office"), QStringLiteral("\\\\server\\share"), QStringLiteral("Auto"),
-                         QStringLiteral("Yes")}));
-    QCOMPARE(listing.rows[1],
-             (RecordRow {2, QStringLiteral("Home"), QStringLiteral("\\\\nas\\media"), QStringLiteral("M:"),
-                         QStringLiteral("No")}));
-    QCOMPARE(listing.rows[2].drive, QStringLiteral("Q:"));
-    QCOMPARE(listing.rows[2].autoConnect, QStringLiteral("No"));
-    QCOMPARE(recordKey(12), QStringLiteral("Key12"));
 }
 
 void TestRecordList::endsAtTheLastSlotNumber()
