@@ -268,11 +268,12 @@ void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
     QTimer::singleShot(0, &w, [] {
         auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
         QVERIFY(editor);
+        // Whatever a check finds, the editor goes, so that the test cannot hang in it.
+        const auto leave = qScopeGuard([editor] { editor->close(); });
         editor->txtRecordName->setText(QStringLiteral("Renamed"));
         QTest::mouseClick(
             editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QStringLiteral("Save"))),
             Qt::LeftButton);
-        editor->close();
     });
     w.mnuEdit->trigger();
     // The pane shows the save; the editor is gone.
@@ -374,7 +375,8 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
 {
     // root writes through file modes, so for root the file's folder becomes a read-only mount of its own.
     if (::geteuid() == 0) {
-        QCOMPARE(::unshare(CLONE_NEWNS), 0);
+        if (::unshare(CLONE_NEWNS) != 0)
+            QSKIP("root without the right to mount here cannot make the file read-only");
         QCOMPARE(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
         const QByteArray folder = QFile::encodeName(m_dir->path());
         QCOMPARE(::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr), 0);
@@ -393,6 +395,7 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
     QTimer::singleShot(0, &w, [this] {
         auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
         QVERIFY(editor);
+        const auto leave = qScopeGuard([editor] { QTest::mouseClick(editor->cmdCancel, Qt::LeftButton); });
         const auto press = [editor](const char* key) {
             QTest::mouseClick(
                 editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QLatin1String(key))),
@@ -406,7 +409,6 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
         QCOMPARE(editor->lblStatus->text(), QStringLiteral("Record not deleted: the file may only be read"));
         QCOMPARE(editor->txtRecordName->text(), QStringLiteral("Renamed"));
         QCOMPARE(m_messages.beeps, 2);
-        QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
     });
     click(w.tlbMain, QStringLiteral("Edit"));
     QCOMPARE(SlotBytes::readFile(dataFile()), before);

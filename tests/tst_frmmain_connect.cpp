@@ -281,13 +281,17 @@ void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
         QCOMPARE(outcome(w), QStringLiteral("Red; Connection in progress......; beeps 0"));
         const qint32 ticks = w.TickCount;
         QTRY_VERIFY_WITH_TIMEOUT(w.TickCount > ticks, 3000);
-        // Neither a click nor a close reaches the window, and no second connect starts.
+        // Neither a click, the close box nor Ctrl+Q reaches the window, and no second connect starts.
         QSignalSpy ended(&w, &frmMain::ended);
         const QModelIndex current = w.lsvRecords->currentIndex();
         const QRect secondRow = w.lsvRecords->visualRect(w.lsvRecords->model()->index(1, 0));
         QTest::mouseClick(w.lsvRecords->viewport(), Qt::LeftButton, {}, secondRow.center());
         QCOMPARE(w.lsvRecords->currentIndex(), current);
         w.close();
+        // The prompt has gone: the window is the active one again, where shortcuts work.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(w.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(w.isVisible() && ended.isEmpty());
         w.Connect_Click();
         QCOMPARE(w.lblStatus->text(), QStringLiteral("Connection in progress......"));

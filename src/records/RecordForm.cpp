@@ -77,7 +77,7 @@ NewSlot newRecordSlot(const RecordFile& file, qint16 current)
     if (current >= 1 && current <= file.slotCount() + 1) {
         const std::optional<bool> currentIsBlank = blank(current);
         if (!currentIsBlank)
-            return {std::nullopt, file.errorString()};
+            return {std::nullopt, file.errorReason()};
         if (*currentIsBlank)
             return {current, {}};
     }
@@ -85,7 +85,7 @@ NewSlot newRecordSlot(const RecordFile& file, qint16 current)
     for (int slot = 2; slot <= RecordFile::LastSlot; ++slot) {
         const std::optional<bool> isBlank = blank(slot);
         if (!isBlank)
-            return {std::nullopt, file.errorString()};
+            return {std::nullopt, file.errorReason()};
         if (*isBlank)
             return {static_cast<qint16>(slot), {}};
     }

@@ -45,7 +45,7 @@ bool asksToSave(const RecordForm& form, const DriveRecord& stored);
 struct NewSlot
 {
     std::optional<qint16> slot; // none when every slot from 2 to the last is taken, or on a read error
-    QString error; // the read error
+    QString error; // why the file could not be read
 };
 
 // The slot for a new record: the current one when it is blank and the listing can reach it (no further than

@@ -204,8 +204,13 @@ bool frmEdit::moveTo(qint16 slot)
     if (GetRecord(slot, true))
         return true;
     CurrentRec = before;
-    refuse(QStringLiteral("Cannot read record %1: %2").arg(slot).arg(m_file.errorReason()));
+    refuseUnreadable(slot);
     return false;
+}
+
+QString frmEdit::refuseUnreadable(qint16 slot)
+{
+    return refuse(QStringLiteral("Cannot read record %1: %2").arg(slot).arg(m_file.errorReason()));
 }
 
 QString frmEdit::refuse(const QString& text, QWidget* field)
@@ -283,7 +288,7 @@ QString frmEdit::CheckRecordChanged()
     const std::optional<DriveRecord> stored = m_file.read(CurrentRec);
     // Edits that cannot be compared are not dropped unasked.
     if (!stored)
-        return refuse(QStringLiteral("Cannot read record %1: %2").arg(CurrentRec).arg(m_file.errorReason()));
+        return refuseUnreadable(CurrentRec);
     return RecordRules::asksToSave(form(), *stored) ? AskToSaveChanges() : QString();
 }
 
@@ -350,7 +355,8 @@ void frmEdit::reject()
     cmdCancel_Click();
 }
 
-// The close box: no change check, and the window goes; the next use creates it again.
+// The close box never asks: a window closed that way is not to come back with a question. It is destroyed, and the
+// next use creates it again.
 void frmEdit::Form_Unload()
 {
     emit closing();

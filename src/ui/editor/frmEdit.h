@@ -32,6 +32,8 @@ public:
 
     // The record as the controls hold it.
     RecordForm form() const;
+    // Makes slot current and shows it; on a read failure stays on the record shown, and says why.
+    bool moveTo(qint16 slot);
 
     qint16 CurrentRec = 1;
 
@@ -80,11 +82,10 @@ private:
     QString SaveRecord();
     void DeleteRecord();
 
-    // Shows slot and makes it current; on a read failure stays where it was and says why.
-    bool moveTo(qint16 slot);
     // A refused or failed operation: its text on the status line, a beep, and the answer "Wait". The focus goes
     // to field while the window is shown.
     QString refuse(const QString& text, QWidget* field = nullptr);
+    QString refuseUnreadable(qint16 slot);
 
     RecordFile& m_file;
     MessageBoxes& m_messages;

@@ -147,8 +147,8 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     lsvRecords->viewport()->installEventFilter(this);
     lsvConnections->viewport()->installEventFilter(this);
     // Keys beside the menus, which carry none.
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
-            &frmMain::ExitProgram);
+    // Ctrl+Q goes the close box's way, which waits for a connect or a disconnect under way.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
     connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
             [this] { runAlone(&frmMain::mnuRefresh_Click); });
 
@@ -395,8 +395,7 @@ void frmMain::mnuEditRecords_Click()
 {
     frmEdit& current = editor();
     current.lblStatus->clear();
-    current.CurrentRec = 1;
-    current.GetRecord(current.CurrentRec, true);
+    current.moveTo(1);
     current.exec();
 }
 
@@ -406,8 +405,7 @@ void frmMain::mnuEdit_Click()
     if (!row.isValid())
         return;
     frmEdit& current = editor();
-    current.CurrentRec = slotOfRow(row.row());
-    current.GetRecord(current.CurrentRec, true);
+    current.moveTo(slotOfRow(row.row()));
     current.exec();
 }
 
@@ -681,7 +679,6 @@ void frmMain::ConnectSelectedRecord()
     }
 }
 
-// The slot number is the row's key from its fourth character on.
 qint16 frmMain::slotOfRow(int row) const
 {
     return m_records->index(row, 0).data(RecordsModel::KeyRole).toString().mid(3).toShort();

@@ -172,6 +172,7 @@ private:
     void showError(const QString& text);
     // The drives of the Connected Drives pane's rows, in list order.
     QStringList paneDrives(bool selectedOnly) const;
+    // A Records row's slot, which its key carries from the fourth character on.
     qint16 slotOfRow(int row) const;
 
     class BatchCursor;
