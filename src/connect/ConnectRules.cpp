@@ -5,16 +5,16 @@
 
 namespace ConnectRules {
 
-bool hasDrive(const ConnectRecord& record, bool autoMap)
+bool hasDrive(const RecordForm& record, bool autoMap)
 {
-    return autoMap || !record.drive.isEmpty() || record.autoMap;
+    return autoMap || !record.LocalDrive.isEmpty() || record.AutoMap;
 }
 
-QString localName(const ConnectRecord& record, const QString& localDrive, bool autoMap, QChar freeDrive)
+QString localName(const RecordForm& record, const QString& localDrive, bool autoMap, QChar freeDrive)
 {
-    if (autoMap || record.autoMap)
+    if (autoMap || record.AutoMap)
         return QString(freeDrive) + u':';
-    return localDrive.isEmpty() ? record.drive : localDrive;
+    return localDrive.isEmpty() ? record.LocalDrive : localDrive;
 }
 
 } // namespace ConnectRules

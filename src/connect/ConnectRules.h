@@ -2,21 +2,11 @@
 // report its outcome and a disconnect's.
 #pragma once
 
+#include "records/RecordForm.h"
+
 #include <QChar>
 #include <QLatin1String>
 #include <QString>
-
-// The current record's fields as a connect takes them when it starts: whatever is loaded into the editor while
-// the connect waits cannot reach it.
-struct ConnectRecord
-{
-    QString remoteName;
-    QString userName;
-    QString password; // plain
-    QString drive; // "F:", or empty
-    bool autoMap = false;
-    bool promptPassword = false;
-};
 
 // How a connect ended. Cancelled is the user's choice (a prompt or the drive dialog); Failed is an error or a
 // record without a drive.
@@ -26,10 +16,10 @@ namespace ConnectRules {
 
 // A connect needs a drive letter or Auto Map, from the record or from its caller. A drive given by the caller
 // does not count: only the drive-in-use dialog gives one, for a record that had one.
-bool hasDrive(const ConnectRecord& record, bool autoMap);
+bool hasDrive(const RecordForm& record, bool autoMap);
 
 // The drive to map: the free letter for Auto Map, else the caller's drive, else the record's.
-QString localName(const ConnectRecord& record, const QString& localDrive, bool autoMap, QChar freeDrive);
+QString localName(const RecordForm& record, const QString& localDrive, bool autoMap, QChar freeDrive);
 
 } // namespace ConnectRules
 

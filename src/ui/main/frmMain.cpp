@@ -528,9 +528,8 @@ void frmMain::Connect_Click(const QString& LocalDrive, const bool& AutoMap)
         return;
     const QScopedValueRollback inConnect(m_inConnect, true);
     const InputBlocker::Scope blocked(*m_blocker);
-    const RecordForm current = editor().form();
-    const ConnectRecord record {current.RemoteName, current.UserName, current.Password,
-                                current.LocalDrive, current.AutoMap,  current.PromptPassword};
+    // Taken when the connect starts: whatever is loaded into the editor while it waits cannot reach it.
+    const RecordForm record = editor().form();
     QString localDrive = LocalDrive;
     bool autoMap = AutoMap;
     // The drive-in-use dialog has closed before the connect that its OK asks for starts, so that the new connect
@@ -538,14 +537,14 @@ void frmMain::Connect_Click(const QString& LocalDrive, const bool& AutoMap)
     while (connectRecord(record, localDrive, autoMap)) { }
 }
 
-bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bool& autoMap)
+bool frmMain::connectRecord(const RecordForm& record, QString& localDrive, bool& autoMap)
 {
     PassCanceled = false;
     if (!ConnectRules::hasDrive(record, autoMap)) {
         if (m_editor && m_editor->isVisible())
             m_editor->cmbDrive->setFocus();
         m_services.messages.beep();
-        connectEnded(record.remoteName, ConnectOutcome::Failed, StatusText::NoDrive);
+        connectEnded(record.RemoteName, ConnectOutcome::Failed, StatusText::NoDrive);
         return false;
     }
     SetStatusLight(QStringLiteral("Red"));
@@ -555,30 +554,30 @@ bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bo
     FreeDrive = m_layer([&wnet] { return DriveLetters::findFree(wnet); });
     NETRESOURCE resource;
     resource.lpLocalName = ConnectRules::localName(record, localDrive, autoMap, FreeDrive.front());
-    resource.lpRemoteName = record.remoteName;
+    resource.lpRemoteName = record.RemoteName;
 
     bool inUse = false;
     IsDriveInUse(resource.lpLocalName + u'\\', inUse);
     if (inUse)
         return askForAnotherDrive(resource, localDrive, autoMap);
 
-    if (record.promptPassword) {
-        askForPassword(record.remoteName);
+    if (record.PromptPassword) {
+        askForPassword(record.RemoteName);
         if (PassCanceled) {
             lblStatus->setText(StatusText::PasswordCancelled);
             SetStatusLight(QStringLiteral("Green"));
-            connectEnded(record.remoteName, ConnectOutcome::Cancelled, StatusText::PasswordCancelled);
+            connectEnded(record.RemoteName, ConnectOutcome::Cancelled, StatusText::PasswordCancelled);
             return false;
         }
     } else {
-        MyPass = record.password;
+        MyPass = record.Password;
     }
 
-    const qint32 result = m_layer([&] { return wnet.WNetAddConnection2A(resource, MyPass, record.userName, 0); });
+    const qint32 result = m_layer([&] { return wnet.WNetAddConnection2A(resource, MyPass, record.UserName, 0); });
     if (result == NO_ERROR) {
         SetStatusLight(QStringLiteral("Green"));
         lblStatus->setText(StatusText::Connected);
-        connectEnded(record.remoteName, ConnectOutcome::Connected, StatusText::Connected);
+        connectEnded(record.RemoteName, ConnectOutcome::Connected, StatusText::Connected);
     } else {
         if (AutoMode && !m_services.headless) {
             // An unattended start turns into an interactive one, and the program stays open after the batch.
@@ -586,7 +585,7 @@ bool frmMain::connectRecord(const ConnectRecord& record, QString& localDrive, bo
             show();
         }
         const QString failed = StatusText::connectFailed(result);
-        connectEnded(record.remoteName, ConnectOutcome::Failed, failed);
+        connectEnded(record.RemoteName, ConnectOutcome::Failed, failed);
         showError(failed);
     }
     RefreshConnections();

@@ -162,7 +162,7 @@ private:
     // A pane command runs alone, and the window takes no input until it is done.
     void runAlone(void (frmMain::*command)());
     // One pass of a connect; true when the drive-in-use dialog chose another drive, now in localDrive and autoMap.
-    bool connectRecord(const ConnectRecord& record, QString& localDrive, bool& autoMap);
+    bool connectRecord(const RecordForm& record, QString& localDrive, bool& autoMap);
     bool askForAnotherDrive(const NETRESOURCE& resource, QString& localDrive, bool& autoMap);
     void askForPassword(const QString& remoteName);
     void connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText);
