@@ -143,6 +143,8 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     m_trayIcon = new QSystemTrayIcon(artwork("app"), this);
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
     m_blocker = new InputBlocker(this);
+    // The one current record, created hidden with the window; start-up loads it once the record file is open.
+    editor();
 
     lsvRecords->viewport()->installEventFilter(this);
     lsvConnections->viewport()->installEventFilter(this);
