@@ -84,6 +84,13 @@ bool isCurrentRowSelected(const QTreeView* view)
     return current.isValid() && view->selectionModel()->isRowSelected(current.row(), current.parent());
 }
 
+// A pane's context menu opens where the right button is released over its selected current row.
+void popUpOnCurrentRow(const QTreeView* pane, QMenu* menu, Qt::MouseButton button, QPoint position)
+{
+    if (button == Qt::RightButton && isCurrentRowSelected(pane))
+        menu->popup(position);
+}
+
 } // namespace
 
 // The batch moves through the record file on the editor's current record. A slot that cannot be read counts
@@ -451,8 +458,7 @@ void frmMain::lsvConnections_MouseDown()
 void frmMain::lsvConnections_MouseUP(Qt::MouseButton button, QPoint position)
 {
     ConnectionsMouseDown = false;
-    if (button == Qt::RightButton && isCurrentRowSelected(lsvConnections))
-        mnuDelete->popup(position);
+    popUpOnCurrentRow(lsvConnections, mnuDelete, button, position);
 }
 
 void frmMain::lsvRecords_MouseDown()
@@ -463,8 +469,7 @@ void frmMain::lsvRecords_MouseDown()
 void frmMain::lsvRecords_MouseUP(Qt::MouseButton button, QPoint position)
 {
     RecordsMouseDown = false;
-    if (button == Qt::RightButton && isCurrentRowSelected(lsvRecords))
-        mnuRemoteName->popup(position);
+    popUpOnCurrentRow(lsvRecords, mnuRemoteName, button, position);
 }
 
 void frmMain::runAlone(void (frmMain::*command)())
