@@ -250,9 +250,9 @@ void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
     select(0, QItemSelectionModel::Select);
     w.mnuConnectDrv->trigger();
     QCOMPARE(changes(), QStringList({"add F:|\\\\a\\one|pw|joe", "add H:|\\\\a\\four|x|ann"}));
-    // Loaded to be connected, not made current.
+    // Loaded to be connected, not made current: afterwards the editor holds its current record again.
     QCOMPARE(w.editor().CurrentRec, qint16(1));
-    QCOMPARE(w.editor().txtRemoteName->text(), QStringLiteral("\\\\a\\four"));
+    QCOMPARE(w.editor().txtRemoteName->text(), QStringLiteral("\\\\a\\one"));
 
     // The pane's current row must be selected; no current row at all counts the same.
     for (const bool withCurrent : {true, false}) {

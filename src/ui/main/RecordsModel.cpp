@@ -1,9 +1,13 @@
 // The rows of the Records pane. A model rather than items: the pane may hold 32,767 rows.
 #include "RecordsModel.h"
 
+#include <QMimeData>
+
 namespace {
 
 enum Column { Name, NetResource, Drv, AC, ColumnCount };
+
+constexpr QLatin1StringView RecordKeys("application/x-sharemount-record-keys");
 
 } // namespace
 
@@ -72,4 +76,26 @@ QVariant RecordsModel::headerData(int section, Qt::Orientation orientation, int 
         return QStringLiteral("AC");
     }
     return {};
+}
+
+Qt::ItemFlags RecordsModel::flags(const QModelIndex& index) const
+{
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+}
+
+QStringList RecordsModel::mimeTypes() const
+{
+    return {RecordKeys};
+}
+
+QMimeData* RecordsModel::mimeData(const QModelIndexList& indexes) const
+{
+    QStringList keys;
+    for (const QModelIndex& index : indexes) {
+        if (index.column() == Name)
+            keys.append(index.data(KeyRole).toString());
+    }
+    auto* data = new QMimeData;
+    data->setData(RecordKeys, keys.join(u'\n').toLatin1());
+    return data;
 }

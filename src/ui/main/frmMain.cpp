@@ -12,12 +12,18 @@
 #include "platform/FileManager.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Layout.h"
+#include "ui/about/frmAbout.h"
+#include "ui/about/frmHelp.h"
+#include "ui/autostart/frmAutoStart.h"
 #include "ui/editor/frmEdit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDir>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -75,6 +81,12 @@ void configurePane(QTreeView* view)
     view->header()->setStretchLastSection(false);
     view->header()->setSectionsMovable(false);
     view->header()->setMinimumSectionSize(twips(200));
+    // The panes are each other's drag source and drop target; a drop copies, it never takes a row away.
+    view->setDragEnabled(true);
+    view->setAcceptDrops(true);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    view->setDefaultDropAction(Qt::CopyAction);
+    view->setDropIndicatorShown(false);
 }
 
 // The row last clicked, when it is selected; Qt may report no current row at all.
@@ -149,6 +161,7 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
 
     m_trayIcon = new QSystemTrayIcon(artwork("app"), this);
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &frmMain::trayIcon_Activated);
     m_blocker = new InputBlocker(this);
     // The one current record, created hidden with the window; start-up loads it once the record file is open.
     editor();
@@ -160,6 +173,7 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
     connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
             [this] { runAlone(&frmMain::mnuRefresh_Click); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &frmMain::mnuHelp_Click);
 
     adjustSize();
     setFixedSize(size());
@@ -191,6 +205,7 @@ void frmMain::buildToolbar(QWidget* client)
     Command1->setIconSize(QSize(116, 23));
     Command1->setAutoRaise(true);
     Command1->setFocusPolicy(Qt::NoFocus);
+    connect(Command1, &QToolButton::clicked, this, &frmMain::mnuAbout_Click);
 }
 
 void frmMain::buildPanes(QWidget* client)
@@ -246,9 +261,12 @@ void frmMain::buildMenus()
     connect(mnuEditRecords, &QAction::triggered, this, &frmMain::mnuEditRecords_Click);
     mnuTools = menu(this, "mnuTools", QStringLiteral("&Tools"));
     mnuAutoStartSetup = item(mnuTools, "mnuAutoStartSetup", QStringLiteral("&Auto Start Setup"));
+    connect(mnuAutoStartSetup, &QAction::triggered, this, &frmMain::mnuAutoStartSetup_Click);
     mnuHelpStuff = menu(this, "mnuHelpStuff", QStringLiteral("&Help"));
     mnuHelp = item(mnuHelpStuff, "mnuHelp", QStringLiteral("&ShareMount Help"));
     mnuAbout = item(mnuHelpStuff, "mnuAbout", QStringLiteral("&About ShareMount"));
+    connect(mnuHelp, &QAction::triggered, this, &frmMain::mnuHelp_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     for (QMenu* shown : {mnuNetwork, mnuRecords, mnuTools, mnuHelpStuff})
         menuBar()->addMenu(shown);
 
@@ -262,6 +280,8 @@ void frmMain::buildMenus()
     mPopupSys = menu(this, "mPopupSys", QStringLiteral("&SysTray"));
     mPopRestore = item(mPopupSys, "mPopRestore", QStringLiteral("&Restore"));
     mPopExit = item(mPopupSys, "mPopExit", QStringLiteral("&Exit"));
+    connect(mPopRestore, &QAction::triggered, this, &frmMain::mPopRestore_Click);
+    connect(mPopExit, &QAction::triggered, this, &frmMain::mPopExit_Click);
     mnuRemoteName = menu(this, "mnuRemoteName", QStringLiteral("RemoteName"));
     mnuConnect = item(mnuRemoteName, "mnuConnect", QStringLiteral("&Connect"));
     mnuEdit = item(mnuRemoteName, "mnuEdit", QStringLiteral("&Edit"));
@@ -371,6 +391,49 @@ void frmMain::Form_Unload()
     ExitProgram();
 }
 
+void frmMain::trayIcon_Activated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::DoubleClick:
+        mPopRestore_Click();
+        break;
+    case QSystemTrayIcon::Context:
+        mPopupSys->popup(QCursor::pos());
+        break;
+    case QSystemTrayIcon::MiddleClick:
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void frmMain::mPopRestore_Click()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void frmMain::mPopExit_Click()
+{
+    close();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+// A minimised window leaves the task bar for the notification area; where the desktop shows no icon it stays in
+// the task bar, or nothing would bring it back.
+void frmMain::Form_Resize()
+{
+    if (isMinimized() && m_trayIcon->isVisible() && m_services.trayAvailable())
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     // A connect or a disconnect under way is finished first: the program must not end with a mount half made,
@@ -392,8 +455,12 @@ void frmMain::tlbMain_ButtonClick(QAction* button)
         runAlone(&frmMain::mnuDeleteNow_Click);
     else if (key == u"DisconnectAll")
         runAlone(&frmMain::DisconnectAllDrives);
+    else if (key == u"AutoStart")
+        mnuAutoStartSetup_Click();
     else if (key == u"AutoConnect")
         mnuAutoConnect_Click();
+    else if (key == u"Help")
+        mnuHelp_Click();
     else if (key == u"Exit")
         ExitProgram();
     else if (key == u"Edit")
@@ -418,6 +485,28 @@ void frmMain::mnuEdit_Click()
     current.exec();
 }
 
+void frmMain::mnuAutoStartSetup_Click()
+{
+    frmAutoStart window(QCoreApplication::applicationFilePath(), QProcessEnvironment::systemEnvironment(),
+                        m_services.messages, this);
+    window.exec();
+}
+
+void frmMain::mnuHelp_Click()
+{
+    if (!m_help)
+        m_help = new frmHelp(this);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void frmMain::mnuAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
+}
+
 void frmMain::mnuExplorer_Click()
 {
     const QStringList drives = paneDrives(true);
@@ -438,16 +527,67 @@ void frmMain::mnuExplorer_Click()
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     const bool records = watched == lsvRecords->viewport();
-    if (records || watched == lsvConnections->viewport()) {
-        if (event->type() == QEvent::MouseButtonPress) {
-            records ? lsvRecords_MouseDown() : lsvConnections_MouseDown();
-        } else if (event->type() == QEvent::MouseButtonRelease) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            const QPoint position = mouse->globalPosition().toPoint();
-            records ? lsvRecords_MouseUP(mouse->button(), position) : lsvConnections_MouseUP(mouse->button(), position);
+    if (!records && watched != lsvConnections->viewport())
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        records ? lsvRecords_MouseDown() : lsvConnections_MouseDown();
+        break;
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint position = mouse->globalPosition().toPoint();
+        records ? lsvRecords_MouseUP(mouse->button(), position) : lsvConnections_MouseUP(mouse->button(), position);
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        // Which pane a drag came from is told by the other pane's mouse flag, not by the dragged data.
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (!(records ? ConnectionsMouseDown : RecordsMouseDown)) {
+            drag->ignore();
+            return true;
         }
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        // The drop runs once the drag has ended: its connects and its editor open windows of their own.
+        if (event->type() == QEvent::Drop) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, records] {
+                    records ? lsvRecords_OLEDragDrop() : runAlone(&frmMain::lsvConnections_OLEDragDrop);
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
+    }
+    default:
+        break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::lsvConnections_OLEDragDrop()
+{
+    if (RecordsMouseDown)
+        connectRecords(selectedSlots());
+}
+
+void frmMain::lsvRecords_OLEDragDrop()
+{
+    if (!ConnectionsMouseDown)
+        return;
+    const QList<QTreeWidgetItem*> selected = lsvConnections->selectedItems();
+    if (selected.isEmpty())
+        return;
+    if (selected.size() > 1) {
+        m_services.messages.ask({QStringLiteral("Drag Error"), QStringLiteral("Please only drag one item at a time.")});
+        return;
+    }
+    frmEdit& current = editor();
+    current.GetNewRecord();
+    current.txtRemoteName->setText(selected.front()->text(1));
+    current.exec();
 }
 
 void frmMain::lsvConnections_MouseDown()
@@ -673,16 +813,31 @@ void frmMain::ConnectSelectedRecord()
         showError(StatusText::NoRecordSelected);
         return;
     }
-    // Taken before the first connect, which lets events run.
+    connectRecords(selectedSlots());
+}
+
+// Each connect loads its record into the editor's controls. The current record is loaded back afterwards, so that
+// the editor's change check does not take the last record connected for edits of the current one.
+void frmMain::connectRecords(const QList<qint16>& slotNumbers)
+{
+    if (slotNumbers.isEmpty())
+        return;
+    for (const qint16 slot : slotNumbers) {
+        editor().GetRecord(slot, true);
+        Connect_Click();
+    }
+    editor().GetRecord(editor().CurrentRec, true);
+}
+
+// Taken before the first connect, which lets events run.
+QList<qint16> frmMain::selectedSlots() const
+{
     QList<qint16> chosen;
     for (int row = 0; row < m_records->rowCount(); ++row) {
         if (lsvRecords->selectionModel()->isRowSelected(row))
             chosen.append(slotOfRow(row));
     }
-    for (const qint16 slot : std::as_const(chosen)) {
-        editor().GetRecord(slot, true);
-        Connect_Click();
-    }
+    return chosen;
 }
 
 qint16 frmMain::slotOfRow(int row) const
@@ -765,8 +920,30 @@ void frmMain::holdInputForBatch()
     m_batchHolds = true;
 }
 
+void frmMain::requestAutoConnect()
+{
+    m_autoConnectAsked = true;
+}
+
+void frmMain::bringForward()
+{
+    AutoMode = false;
+    mPopRestore_Click();
+}
+
 void frmMain::Timer_Timer()
 {
+    // A batch already under way is the one asked for. Another waits until no command or window holds the main
+    // window, so that its connects never load records into an editor the user is working in.
+    if (m_autoConnectAsked) {
+        if (m_batch.isActive()) {
+            m_autoConnectAsked = false;
+        } else if (!m_busy && !m_inConnect && !QApplication::activeModalWidget()) {
+            m_autoConnectAsked = false;
+            mnuAutoConnect_Click();
+            return;
+        }
+    }
     switch (m_batch.tick(*m_cursor, m_busy || m_inConnect)) {
     case AutoConnectBatch::Step::None:
         break;

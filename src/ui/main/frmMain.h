@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSystemTrayIcon>
 
 #include <cstdio>
 #include <functional>
@@ -19,7 +20,6 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QSystemTrayIcon;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -28,6 +28,7 @@ class QTreeWidget;
 class RecordsModel;
 class Wnet;
 class frmEdit;
+class frmHelp;
 class InputBlocker;
 struct NETRESOURCE;
 
@@ -45,6 +46,8 @@ public:
         // connect's dialogs are cancelled at once and each record left unconnected is reported here.
         std::FILE* headless = nullptr;
         FileManager* files = nullptr; // opens a drive's folder; none where there is no desktop
+        // Whether the desktop shows the notification-area icon, asked at each minimise.
+        bool (*trayAvailable)() = &QSystemTrayIcon::isSystemTrayAvailable;
     };
 
     enum class Startup {
@@ -68,6 +71,13 @@ public:
     void mnuDeleteNow_Click();
     void mnuAutoConnect_Click();
     void Timer_Timer();
+    // The notification-area icon's clicks: a left click restores the window, a right one opens the icon's menu.
+    void trayIcon_Activated(QSystemTrayIcon::ActivationReason reason);
+    void mPopRestore_Click();
+    // A second start: with -auto it asks for the batch, which starts once the window is free for it; without, it
+    // asks for the window, which then stays open, even when this run started unattended.
+    void requestAutoConnect();
+    void bringForward();
 
     // The one current record, created hidden at start-up.
     frmEdit& editor();
@@ -130,6 +140,7 @@ signals:
     void ended(int exitStatus);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -143,7 +154,12 @@ private:
     bool retryOnError(const std::function<bool()>& step, const std::function<QString()>& error);
     void UpdateTrayIcon(qint16 action);
     void Form_Unload();
+    void Form_Resize();
+    void mPopExit_Click();
     void tlbMain_ButtonClick(QAction* button);
+    void mnuAutoStartSetup_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
     void mnuEditRecords_Click();
     void mnuEdit_Click();
     void mnuExplorer_Click();
@@ -151,11 +167,15 @@ private:
     void lsvConnections_MouseUP(Qt::MouseButton button, QPoint position);
     void lsvRecords_MouseDown();
     void lsvRecords_MouseUP(Qt::MouseButton button, QPoint position);
+    void lsvConnections_OLEDragDrop();
+    void lsvRecords_OLEDragDrop();
 
     void RefreshConnections();
     void GetConnectionName(const QString& drive, QString& remoteName);
     void IsDriveInUse(const QString& rootPath, bool& inUse);
     void ConnectSelectedRecord();
+    void connectRecords(const QList<qint16>& slotNumbers);
+    QList<qint16> selectedSlots() const;
     void DisconnectDrive(QString& drive);
     void DisconnectAllDrives();
 
@@ -181,6 +201,7 @@ private:
     QStringList m_arguments;
     RecordFile m_file;
     QPointer<frmEdit> m_editor;
+    QPointer<frmHelp> m_help; // one help window, beside the main window until closed
     qint16 m_currentRec = 1; // the editor's CurrentRec, kept while the window is destroyed
     RecordsModel* m_records = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
@@ -192,6 +213,7 @@ private:
     bool m_busy = false; // a pane command runs
     bool m_inConnect = false;
     bool m_batchHolds = false; // the batch holds the window's input
+    bool m_autoConnectAsked = false; // by a second start
     ConnectOutcome m_outcome = ConnectOutcome::Connected; // of the last connect
     QString m_outcomeText;
     int m_exitStatus = 0;
