@@ -16,6 +16,78 @@ bool isUnattended(const QStringList& arguments)
     return arguments.join(u' ') == u"-auto";
 }
 
+Request request(const QStringList& arguments)
+{
+    if (arguments.contains(u"--help") || arguments.contains(u"-h"))
+        return Request::Help;
+    if (arguments.contains(u"--version"))
+        return Request::Version;
+    return Request::Start;
+}
+
+QString usage(const QString& recordFolder, const QString& drivesFolder)
+{
+    return QStringLiteral(
+               "Usage: drvmap [-auto]\n"
+               "Keeps saved network-share mappings (records) and connects them to drive letters.\n"
+               "\n"
+               "  (nothing)   open the main window\n"
+               "  -auto       connect every record marked Auto Connect without a window, then end: with status 0\n"
+               "              when all were connected, 1 otherwise. Only exactly -auto does this.\n"
+               "  --help      print this text\n"
+               "  --version   print the version\n"
+               "\n"
+               "Environment:\n"
+               "  SHAREMOUNT_DATA_DIR   the folder of the record file drvmap.dat\n"
+               "  SHAREMOUNT_DRIVES     the drives folder: drive F is its folder F (default ~/Drives)\n"
+               "  SHAREMOUNT_SMB_PORT   the servers' SMB port (default 445)\n"
+               "\n"
+               "Records: %1/drvmap.dat\n"
+               "Drives:  %2\n")
+        .arg(recordFolder, drivesFolder);
+}
+
+QStringList unknownOptions(const QStringList& arguments)
+{
+    // Qt takes these from the command line itself, the first group with a value.
+    static const QStringList withValue {QStringLiteral("-platform"),
+                                        QStringLiteral("-platformpluginpath"),
+                                        QStringLiteral("-platformtheme"),
+                                        QStringLiteral("-plugin"),
+                                        QStringLiteral("-qwindowgeometry"),
+                                        QStringLiteral("-qwindowicon"),
+                                        QStringLiteral("-qwindowtitle"),
+                                        QStringLiteral("-style"),
+                                        QStringLiteral("-stylesheet"),
+                                        QStringLiteral("-session"),
+                                        QStringLiteral("-display"),
+                                        QStringLiteral("-geometry"),
+                                        QStringLiteral("-title"),
+                                        QStringLiteral("-name"),
+                                        QStringLiteral("-visual"),
+                                        QStringLiteral("-ncols"),
+                                        QStringLiteral("-cmap")};
+    static const QStringList alone {QStringLiteral("-reverse"), QStringLiteral("-widgetcount"),
+                                    QStringLiteral("-nograb"), QStringLiteral("-dograb"), QStringLiteral("-sync")};
+    QStringList unknown;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (!argument.startsWith(u'-') || argument == u"-auto")
+            continue;
+        // Qt accepts its options with two dashes as well, and some as -option=value.
+        QString option = argument.startsWith(u"--") ? argument.mid(1) : argument;
+        if (const qsizetype equals = option.indexOf(u'='); equals > 0)
+            option.truncate(equals);
+        if (withValue.contains(option)) {
+            if (!argument.contains(u'='))
+                ++i;
+        } else if (!alone.contains(option) && !option.startsWith(u"-qmljsdebugger")) {
+            unknown.append(argument);
+        }
+    }
+    return unknown;
+}
+
 DisplayChoice chooseDisplay(bool unattended, const QProcessEnvironment& environment)
 {
     if (!environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())

@@ -14,6 +14,17 @@ QStringList arguments(int argc, char** argv);
 // Only exactly "-auto" starts unattended.
 bool isUnattended(const QStringList& arguments);
 
+// What a command line asks for: the program, or only a text about it.
+enum class Request { Start, Help, Version };
+Request request(const QStringList& arguments);
+
+// The text --help prints, with the folders this start would use.
+QString usage(const QString& recordFolder, const QString& drivesFolder);
+
+// Arguments that look like options but are neither the program's nor Qt's: they start the window all the same,
+// which a log-on script that meant -auto has to be told.
+QStringList unknownOptions(const QStringList& arguments);
+
 struct DisplayChoice
 {
     QByteArray platform; // a value for QT_QPA_PLATFORM, or empty to leave Qt's choice

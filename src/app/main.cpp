@@ -5,21 +5,50 @@
 #include "platform/DesktopFileManager.h"
 #include "platform/LinuxWnet.h"
 #include "platform/ProcessSignals.h"
+#include "platform/SingleInstance.h"
 #include "platform/WidgetMessageBoxes.h"
 #include "ui/Layout.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
 
 #include <cstdio>
 #include <memory>
 
+namespace {
+
+// --help and --version need neither a display nor the record file.
+int printAbout(Launch::Request request, int argc, char** argv)
+{
+    const QCoreApplication core(argc, argv);
+    if (request == Launch::Request::Version) {
+        std::printf("drvmap %s\n", SHAREMOUNT_VERSION);
+        return 0;
+    }
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString records = DataFolder::choose(environment, QCoreApplication::applicationDirPath());
+    const QString drives = LinuxWnet::settingsFrom(environment).drivesFolder;
+    std::printf("%s", qPrintable(Launch::usage(records, drives)));
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     ProcessSignals::setUp();
     const QStringList arguments = Launch::arguments(argc, argv);
+    if (const Launch::Request request = Launch::request(arguments); request != Launch::Request::Start)
+        return printAbout(request, argc, argv);
+    for (const QString& option : Launch::unknownOptions(arguments)) {
+        std::fprintf(
+            stderr,
+            "drvmap: unknown option %s: the window opens (only exactly -auto connects without it; see drvmap --help)\n",
+            qPrintable(option));
+    }
     const bool unattended = Launch::isUnattended(arguments);
     const Launch::DisplayChoice display = Launch::chooseDisplay(unattended, QProcessEnvironment::systemEnvironment());
     if (!display.error.isEmpty()) {
@@ -57,12 +86,26 @@ int main(int argc, char** argv)
     }
 
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString dataFolder = DataFolder::choose(environment, QApplication::applicationDirPath());
+    // One program per record file: a second start hands its request to the running one and ends.
+    SingleInstance instance(dataFolder, environment);
+    switch (instance.claim(unattended ? SingleInstance::Request::AutoConnect : SingleInstance::Request::Show)) {
+    case SingleInstance::Outcome::Primary:
+        break;
+    case SingleInstance::Outcome::Delivered:
+        return 0;
+    case SingleInstance::Outcome::Failed:
+        std::fprintf(stderr, "drvmap: %s\n", qPrintable(instance.errorString()));
+        return 1;
+    }
+
     const LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
     LinuxWnet wnet(settings);
     DesktopFileManager files(settings.drivesFolder);
-    const QString dataFolder = DataFolder::choose(environment, QApplication::applicationDirPath());
     frmMain window({*messages, wnet, dataFolder, headless ? stderr : nullptr, headless ? nullptr : &files}, arguments);
     QObject::connect(&window, &frmMain::ended, &app, [](int status) { QApplication::exit(status); });
+    QObject::connect(&instance, &SingleInstance::showRequested, &window, &frmMain::bringForward);
+    QObject::connect(&instance, &SingleInstance::autoConnectRequested, &window, &frmMain::requestAutoConnect);
     switch (window.Form_Load()) {
     case frmMain::Startup::Running:
         return QApplication::exec();
