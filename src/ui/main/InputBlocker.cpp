@@ -64,6 +64,8 @@ bool InputBlocker::isBlocked(const QWidget* widget) const
 {
     for (const QWidget* window = widget->window(); window;
          window = window->parentWidget() ? window->parentWidget()->window() : nullptr) {
+        if (window == m_exempt)
+            return false;
         if (window == m_window)
             return true;
         // A menu or list that pops up belongs to the window it pops up from.

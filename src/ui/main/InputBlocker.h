@@ -15,6 +15,8 @@ public:
     void hold();
     void release();
     bool isHeld() const { return m_holds > 0; }
+    // A popup of the window that stays usable while input is held.
+    void letThrough(const QWidget* popup) { m_exempt = popup; }
 
     // One hold for a scope.
     class Scope
@@ -41,5 +43,6 @@ private:
     bool isBlocked(const QWidget* widget) const;
 
     QWidget* m_window;
+    const QWidget* m_exempt = nullptr;
     int m_holds = 0;
 };

@@ -163,6 +163,9 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &frmMain::trayIcon_Activated);
     m_blocker = new InputBlocker(this);
+    // The icon's menu ends an unattended start whose batch holds the window. A connect under way still finishes
+    // first: the close waits for it.
+    m_blocker->letThrough(mPopupSys);
     // The one current record, created hidden with the window; start-up loads it once the record file is open.
     editor();
 
