@@ -1,5 +1,6 @@
 // The unattended start run for real: drvmap -auto connects the auto-connect records of a record file to the
-// private Samba server, one record a timer tick, and ends by itself unless a failure has a window to show.
+// private Samba server, one record a timer tick, and ends by itself unless a failure has a window to show. A second
+// start hands its request to the program that runs.
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
 #include "records/Crypt.h"
@@ -45,9 +46,15 @@ private slots:
     void cleanup();
     void connectsTheDueRecordsOneATickWithoutADisplay();
     void staysOpenAfterAFailureOnADisplay();
+    void handsASecondStartToTheRunningOne();
 
 private:
-    void start(const QByteArray& records, const QString& display = {});
+    void startDisplay();
+    // Starts the program on records, with -auto unless arguments are given.
+    void start(const QByteArray& records, const QString& display = {},
+               const QStringList& arguments = {QStringLiteral("-auto")});
+    // Another start beside the running one, on the same records; its exit code.
+    int startAgain(const QStringList& arguments);
     QString path(const char* name) const { return m_root.filePath(QLatin1String(name)); }
     QByteArray encrypted(char user) const { return Crypt::EncryptPassword(m_samba.password(user)).toLatin1(); }
     QByteArray userName(char user) const { return m_samba.user(user).toLatin1(); }
@@ -60,6 +67,7 @@ private:
     QStringList m_serverFiles; // written into the shares by a test
     QProcess m_program;
     QProcess m_xvfb;
+    QString m_display;
 };
 
 void TestAutoConnect::initTestCase()
@@ -100,7 +108,7 @@ void TestAutoConnect::cleanup()
 
 // The program on these records, as a log-on script or a user unit starts it: a private home and no display unless
 // one is given.
-void TestAutoConnect::start(const QByteArray& records, const QString& display)
+void TestAutoConnect::start(const QByteArray& records, const QString& display, const QStringList& arguments)
 {
     m_data = std::make_unique<QTemporaryDir>();
     QVERIFY(SlotBytes::writeFile(m_data->filePath(QStringLiteral("drvmap.dat")), records));
@@ -120,8 +128,27 @@ void TestAutoConnect::start(const QByteArray& records, const QString& display)
     m_program.setReadChannel(QProcess::StandardError);
     // Some log-on scripts and service managers leave SIGCHLD ignored for the programs they start.
     m_program.setChildProcessModifier([] { ::signal(SIGCHLD, SIG_IGN); });
-    m_program.start(QStringLiteral(DRVMAP_PATH), {QStringLiteral("-auto")});
+    m_program.start(QStringLiteral(DRVMAP_PATH), arguments);
     QVERIFY(m_program.waitForStarted());
+}
+
+int TestAutoConnect::startAgain(const QStringList& arguments)
+{
+    QProcess again;
+    again.setProcessEnvironment(m_program.processEnvironment());
+    again.start(QStringLiteral(DRVMAP_PATH), arguments);
+    return again.waitForFinished(30000) && again.exitStatus() == QProcess::NormalExit ? again.exitCode() : -1;
+}
+
+// Xvfb picks a free display and names it on its standard output once it accepts connections.
+void TestAutoConnect::startDisplay()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        QSKIP("Xvfb is missing: run scripts/install-deps");
+    m_xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
+    QVERIFY(m_xvfb.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 30000);
+    m_display = u':' + QString::fromLatin1(m_xvfb.readLine().trimmed());
 }
 
 void TestAutoConnect::connectsTheDueRecordsOneATickWithoutADisplay()
@@ -212,16 +239,11 @@ void TestAutoConnect::connectsTheDueRecordsOneATickWithoutADisplay()
 
 void TestAutoConnect::staysOpenAfterAFailureOnADisplay()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
-        QSKIP("Xvfb is missing: run scripts/install-deps");
-    // Xvfb picks a free display and names it on its standard output once it accepts connections.
-    m_xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
-    QVERIFY(m_xvfb.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 30000);
+    startDisplay();
     start(SlotBytes::saved("Wrong", ShareA, 1, 'T', 'F', "H:", userName('a'),
                            Crypt::EncryptPassword(QStringLiteral("wrong")).toLatin1())
               + SlotBytes::saved("Good", ShareB, 2, 'T', 'T', {}, userName('b'), encrypted('b')),
-          u':' + QString::fromLatin1(m_xvfb.readLine().trimmed()));
+          m_display);
 
     // The batch goes on past the failure, and ends at the tick after record 2: slots 3 to 6 lie past the end of
     // the file. A program that ended with it would be gone long before the wait is over.
@@ -231,6 +253,37 @@ void TestAutoConnect::staysOpenAfterAFailureOnADisplay()
              qPrintable(QStringLiteral("ended with %1: %2")
                             .arg(m_program.exitCode())
                             .arg(QString::fromLocal8Bit(m_program.readAllStandardError()))));
+}
+
+void TestAutoConnect::handsASecondStartToTheRunningOne()
+{
+    startDisplay();
+    const QByteArray records = SlotBytes::saved("Due", ShareA, 1, 'T', 'T', {}, userName('a'), encrypted('a'));
+    const auto stillRuns = [this](int milliseconds) {
+        m_program.waitForFinished(milliseconds);
+        return m_program.state() == QProcess::Running;
+    };
+
+    // A start for the window while an unattended run connects: that run keeps its window open after the batch.
+    start(records, m_display);
+    QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
+    QCOMPARE(startAgain({}), 0);
+    QVERIFY2(stillRuns(6000), qPrintable(QString::number(m_program.exitCode())));
+
+    // A second -auto has the running program connect its batch, and ends at once.
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("E:"), Wnet::CONNECT_UPDATE_PROFILE, true), NO_ERROR);
+    QCOMPARE(startAgain({QStringLiteral("-auto")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
+
+    // A run that was killed leaves its lock and socket; the next start runs all the same, and takes requests.
+    m_program.kill();
+    QVERIFY(m_program.waitForFinished());
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("E:"), Wnet::CONNECT_UPDATE_PROFILE, true), NO_ERROR);
+    m_program.start(QStringLiteral(DRVMAP_PATH), QStringList());
+    QVERIFY(stillRuns(3000));
+    QCOMPARE(startAgain({QStringLiteral("-auto")}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
+    QVERIFY(stillRuns(0));
 }
 
 QTEST_GUILESS_MAIN(TestAutoConnect)
