@@ -4,6 +4,9 @@
 #include "records/Crypt.h"
 #include "records/RecordFile.h"
 #include "support/FakeWnet.h"
+#include "ui/about/frmAbout.h"
+#include "ui/about/frmHelp.h"
+#include "ui/autostart/frmAutoStart.h"
 #include "ui/editor/frmEdit.h"
 #include "ui/main/frmLogin.h"
 #include "ui/main/frmMain.h"
@@ -11,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -87,7 +91,19 @@ int main(int argc, char** argv)
     drive.CurNetResouce = QStringLiteral("\\\\192.168.1.20\\backup");
     drive.CurLocalDrv = QStringLiteral("X:");
     drive.show();
+    // The auto-start window lists a folder of its own, with the program's entry in it.
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), data.path());
+    frmAutoStart autoStart(QStringLiteral("/usr/bin/drvmap"), environment, messages, &main);
+    autoStart.cmdAdd->click();
+    autoStart.show();
+    frmAbout about(&main);
+    about.show();
+    frmHelp help(&main);
+    help.show();
     const bool saved = save(main, out, QStringLiteral("frmMain")) && save(main.editor(), out, QStringLiteral("frmEdit"))
-        && save(login, out, QStringLiteral("frmLogin")) && save(drive, out, QStringLiteral("frmNewLocalDrive"));
+        && save(login, out, QStringLiteral("frmLogin")) && save(drive, out, QStringLiteral("frmNewLocalDrive"))
+        && save(autoStart, out, QStringLiteral("frmAutoStart")) && save(about, out, QStringLiteral("frmAbout"))
+        && save(help, out, QStringLiteral("frmHelp"));
     return saved ? 0 : 1;
 }

@@ -54,6 +54,7 @@ frmAbout::frmAbout(QWidget* parent)
     Text1->setFont(noticeFont());
     Text1->setReadOnly(true);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     colour(Text1, QPalette::Base, QColor(0x80, 0x80, 0x80));
     Text1->setPlainText(QStringLiteral(
         "ShareMount is written by the ShareMount developers, with thanks to everyone who tried it out and sent "

@@ -91,6 +91,8 @@ frmHelp::frmHelp(QWidget* parent)
         text->setObjectName(QStringLiteral("Text%1").arg(i + 1));
         text->setFont(plain);
         text->setReadOnly(true);
+        // The lines wrap at the box's width; a horizontal bar would only cover the last one.
+        text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         *frames[i] = frame;
         *texts[i] = text;
     }
