@@ -1,5 +1,6 @@
 // The auto-start window against a private autostart folder: the entry it writes, its buttons, and its deletes.
 #include "support/ScriptedMessageBoxes.h"
+#include "support/SlotBytes.h"
 #include "ui/autostart/frmAutoStart.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -22,10 +22,8 @@ const QString Own = QStringLiteral("ShareMount AutoStart.desktop");
 // field codes.
 QStringList execArguments(const QByteArray& entry)
 {
-    QString value;
-    for (const QByteArray& line : entry.split('\n'))
-        if (line.startsWith("Exec="))
-            value = QString::fromUtf8(line.mid(5));
+    const qsizetype start = entry.indexOf("\nExec=") + 6;
+    const QString value = QString::fromUtf8(entry.mid(start, entry.indexOf('\n', start) - start));
     QString command;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const QChar c = value[i] == u'\\' ? value[++i] : QChar();
@@ -86,8 +84,6 @@ class TestFrmAutoStart : public QObject
 private slots:
     void init();
     void cleanup() { m_messages.reset(); }
-    void locatesTheFolder_data();
-    void locatesTheFolder();
     void writesAnEntryTheSessionStarts_data();
     void writesAnEntryTheSessionStarts();
     void reportsAnEntryItCannotWrite();
@@ -95,10 +91,11 @@ private slots:
 
 private:
     QString folder() const { return m_dir->filePath(QStringLiteral("config/autostart")); }
-    void put(const QString& name, const QByteArray& content = "[Desktop Entry]\nType=Application\nExec=other\n")
+    void put(const QString& name, const QByteArray& content = "[Desktop Entry]\nType=Application\nExec=other\n",
+             QString in = {})
     {
-        QFile file(folder() + u'/' + name);
-        QVERIFY(QDir().mkpath(folder()) && file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        in = in.isEmpty() ? folder() : in;
+        QVERIFY(QDir().mkpath(in) && SlotBytes::writeFile(in + u'/' + name, content));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -114,49 +111,38 @@ void TestFrmAutoStart::init()
     m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
 }
 
-void TestFrmAutoStart::locatesTheFolder_data()
-{
-    QTest::addColumn<QString>("configHome");
-    QTest::addColumn<QString>("folder");
-    const QString home = QStringLiteral("home/.config/autostart/");
-    QTest::newRow("set") << "/nowhere/config" << QStringLiteral("/nowhere/config/autostart/");
-    QTest::newRow("empty") << "" << home;
-    QTest::newRow("relative") << "config" << home;
-    QTest::newRow("unset") << QString() << home;
-}
-
-void TestFrmAutoStart::locatesTheFolder()
-{
-    QFETCH(QString, configHome);
-    QFETCH(QString, folder);
-    m_environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    if (!configHome.isNull())
-        m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    frmAutoStart w(QStringLiteral("/usr/bin/drvmap"), m_environment, m_messages);
-    QCOMPARE(w.StartupFolder, QDir::isAbsolutePath(folder) ? folder : m_dir->filePath(folder));
-    // No folder yet: nothing to list, nothing to complain about, and the entry can be added.
-    QCOMPARE(state(w), QStringLiteral("Add | "));
-    QVERIFY(m_messages.asked.isEmpty());
-}
-
 void TestFrmAutoStart::writesAnEntryTheSessionStarts_data()
 {
     QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("configHome"); // null: unset; <dir> is the test's folder
+    QTest::addColumn<QString>("folder"); // where the entry goes, in the test's folder
     QTest::addColumn<bool>("otherEntry");
-    QTest::newRow("plain, new folder") << "/usr/local/bin/drvmap" << false;
-    QTest::newRow("space and quote") << "/opt/Share Mount/\"new\"/drvmap" << true;
-    QTest::newRow("shell characters") << "/home/o'brien/$HOME/`x`/back\\slash/100%/drvmap" << true;
-    QTest::newRow("non-ASCII and line break") << "/home/jörg/a\nb/drvmap" << true;
+    const QString home = QStringLiteral("home/.config/autostart");
+    QTest::newRow("plain, new folder, unset") << "/usr/local/bin/drvmap" << QString() << home << false;
+    QTest::newRow("space and quote, set") << "/opt/Share Mount/\"new\"/drvmap"
+                                          << "<dir>/config"
+                                          << "config/autostart" << true;
+    QTest::newRow("shell characters, relative") << "/home/o'brien/$HOME/`x`/back\\slash/100%/drvmap"
+                                                << "config" << home << true;
+    QTest::newRow("non-ASCII and line break, empty") << "/home/jörg/a\nb/drvmap"
+                                                     << "" << home << true;
 }
 
 void TestFrmAutoStart::writesAnEntryTheSessionStarts()
 {
     QFETCH(QString, program);
+    QFETCH(QString, configHome);
+    QFETCH(QString, folder);
     QFETCH(bool, otherEntry);
+    m_environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    if (!configHome.isNull())
+        m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                             configHome.replace(QStringLiteral("<dir>"), m_dir->path()));
+    folder = m_dir->filePath(folder);
     // Another program's entry, even one that names itself like ours, is only listed.
     const QByteArray other = "[Desktop Entry]\nType=Application\nName=ShareMount AutoStart\nExec=other -auto\n";
     if (otherEntry)
-        put(QStringLiteral("other.desktop"), other);
+        put(QStringLiteral("other.desktop"), other, folder);
     frmAutoStart w(program, m_environment, m_messages);
     const QString others = otherEntry ? QStringLiteral(", other.desktop") : QString();
     QCOMPARE(state(w), QStringLiteral("Add | ") + others.mid(2));
@@ -164,30 +150,16 @@ void TestFrmAutoStart::writesAnEntryTheSessionStarts()
     QTest::mouseClick(w.cmdAdd, Qt::LeftButton);
     QVERIFY(m_messages.asked.isEmpty());
     QCOMPARE(state(w), QStringLiteral("Delete | ") + Own + others);
-    QFile entry(folder() + u'/' + Own);
-    QVERIFY(entry.open(QIODevice::ReadOnly));
-    const QByteArray content = entry.readAll();
+    const QString entry = folder + u'/' + Own;
+    const QByteArray content = SlotBytes::readFile(entry);
     QCOMPARE(execArguments(content), QStringList({program, "-auto"}));
     QVERIFY(content.startsWith("[Desktop Entry]\nType=Application\nName=ShareMount AutoStart\n"));
     QProcess validate;
-    validate.start(QStringLiteral("desktop-file-validate"), {entry.fileName()});
+    validate.start(QStringLiteral("desktop-file-validate"), {entry});
     QVERIFY2(validate.waitForFinished(), "desktop-file-validate (desktop-file-utils) did not run");
     QVERIFY2(validate.exitCode() == 0, validate.readAll().constData());
-    if (otherEntry) {
-        QFile file(folder() + QStringLiteral("/other.desktop"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), other);
-    }
-
-    // The next opening finds the entry; Close ends the window.
-    frmAutoStart again(program, m_environment, m_messages);
-    QString buttons;
-    QTimer::singleShot(0, &again, [&again, &buttons] {
-        buttons = state(again);
-        QTest::mouseClick(again.cmdClose, Qt::LeftButton);
-    });
-    again.exec();
-    QCOMPARE(buttons, QStringLiteral("Delete | ") + Own + others);
+    if (otherEntry)
+        QCOMPARE(SlotBytes::readFile(folder + QStringLiteral("/other.desktop")), other);
 }
 
 void TestFrmAutoStart::reportsAnEntryItCannotWrite()
@@ -241,13 +213,14 @@ void TestFrmAutoStart::deletes()
     const QString otherGone = QStringLiteral("Error: Cannot delete other.desktop: No such file or directory");
     QCOMPARE(said(m_messages), QStringList({ownGone, otherGone}));
 
-    // Add and Delete in turn.
+    // Add and Delete in turn; Close ends the window.
     QTest::mouseClick(w.cmdAdd, Qt::LeftButton);
     QCOMPARE(state(w), QStringLiteral("Delete | ") + Own + QStringLiteral(", late.desktop"));
     QTest::mouseClick(w.cmdRemove, Qt::LeftButton);
     QCOMPARE(state(w), QStringLiteral("Add | late.desktop"));
-    QVERIFY(QFile::exists(folder() + QStringLiteral("/notes.txt")));
     QCOMPARE(said(m_messages).size(), 2);
+    QTest::mouseClick(w.cmdClose, Qt::LeftButton);
+    QVERIFY(!w.isVisible());
 }
 
 QTEST_MAIN(TestFrmAutoStart)

@@ -1,13 +1,11 @@
-// The main window's commands through the fake layer: the toolbar keys, menus and shortcuts, the context menus,
-// Explore, the editor's openings, the panes' columns, and a record file that may only be read.
+// The main window's commands through the fake layer: the toolbar keys, menus and shortcuts with the windows they
+// open and the ways out, the context menus, Explore, the editor's openings, the panes' columns, and a record file
+// that may only be read.
 #include "platform/DesktopFileManager.h"
-#include "support/FakeWnet.h"
-#include "support/ScriptedMessageBoxes.h"
-#include "support/SlotBytes.h"
+#include "support/MainWindowTest.h"
+#include "ui/about/frmHelp.h"
 #include "ui/editor/frmEdit.h"
-#include "ui/main/frmMain.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,12 +15,8 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
+#include <QToolButton>
 #include <QToolTip>
-#include <QTreeView>
 #include <QTreeWidget>
 
 #include <sched.h>
@@ -35,28 +29,21 @@ using Command = std::function<void(frmMain&)>;
 
 namespace {
 
-void click(QToolBar* toolbar, const QString& key)
-{
-    QAction* action = toolbar->findChild<QAction*>(key);
-    QTest::mouseClick(toolbar->widgetForAction(action), Qt::LeftButton);
-}
-
-void select(QTreeView* pane, QList<int> rows)
-{
-    pane->selectionModel()->clear();
-    for (const int row : rows)
-        pane->selectionModel()->setCurrentIndex(pane->model()->index(row, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
-
 QPoint cellCentre(QTreeView* pane, int row, int column)
 {
     return pane->visualRect(pane->model()->index(row, column)).center();
 }
 
+// An editor is told by its record and status line.
+QString editorState(QWidget* window)
+{
+    auto* editor = qobject_cast<frmEdit*>(window);
+    return editor ? QString::number(editor->CurrentRec) + u'|' + editor->lblStatus->text() : QString();
+}
+
 } // namespace
 
-class TestFrmMainCommands : public QObject
+class TestFrmMainCommands : public MainWindowTest
 {
     Q_OBJECT
 
@@ -72,29 +59,12 @@ private slots:
     void worksOnAReadOnlyRecordFile();
 
 private:
-    frmMain& start(FileManager* files);
-    // Runs command; a modal editor that it opens is described ("CurrentRec|status") and cancelled.
-    QString runWithEditor(const std::function<void()>& command);
-    QString dataFile() const { return m_dir->filePath(QStringLiteral("drvmap.dat")); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedMessageBoxes m_messages;
-    FakeWnet m_wnet;
-    std::unique_ptr<frmMain> m_window;
     std::function<void()> m_undo; // puts back what a test changed outside its folder
 };
 
 void TestFrmMainCommands::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(SlotBytes::writeFile(dataFile(),
-                                 SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:")
-                                     + SlotBytes::saved("Home", "\\\\nas\\media", 2, 'F', 'F', "M:")
-                                     + SlotBytes::saved("Projects 2026", "\\\\fileserver\\projects", 3)));
-    m_messages.reset();
-    m_wnet = FakeWnet();
-    m_wnet.setLetter(u'F', {Drive::Network, QStringLiteral("\\\\srv\\a")});
-    m_wnet.setLetter(u'H', {Drive::Network, QStringLiteral("\\\\srv\\b")});
+    setUpRecords();
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation)
                   + QStringLiteral("/ShareMount/drvmap.conf"));
 }
@@ -104,34 +74,7 @@ void TestFrmMainCommands::cleanup()
     m_window.reset();
     if (m_undo)
         std::exchange(m_undo, nullptr)();
-    QCOMPARE(m_messages.unexpected, 0);
-}
-
-frmMain& TestFrmMainCommands::start(FileManager* files)
-{
-    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, m_wnet, m_dir->path(), nullptr, files},
-                                         QStringList());
-    m_window->Form_Load();
-    m_window->Timer->stop();
-    m_window->activateWindow();
-    [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(m_window.get());
-    return *m_window;
-}
-
-QString TestFrmMainCommands::runWithEditor(const std::function<void()>& command)
-{
-    QString seen;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, this, [&seen] {
-        auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
-        if (!editor || !editor->isVisible())
-            return;
-        seen = QString::number(editor->CurrentRec) + u'|' + editor->lblStatus->text();
-        QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
-    });
-    answerer.start(5);
-    command();
-    return seen;
+    tearDown();
 }
 
 void TestFrmMainCommands::runsEveryCommand_data()
@@ -139,10 +82,15 @@ void TestFrmMainCommands::runsEveryCommand_data()
     QTest::addColumn<Command>("command");
     QTest::addColumn<QString>("effect");
 
-    const auto key
-        = [](const char* name) { return Command([name](frmMain& w) { click(w.tlbMain, QLatin1String(name)); }); };
+    const auto key = [](const char* name) { return Command([name](frmMain& w) { click(w.tlbMain, name); }); };
     const auto item
         = [](QAction* frmMain::*action) { return Command([action](frmMain& w) { (w.*action)->trigger(); }); };
+    const auto twice = [](const Command& command) {
+        return Command([command](frmMain& w) {
+            command(w);
+            command(w);
+        });
+    };
     const auto keys = [](QKeyCombination combination) {
         return Command(
             [combination](frmMain& w) { QTest::keyClick(&w, combination.key(), combination.keyboardModifiers()); });
@@ -151,7 +99,11 @@ void TestFrmMainCommands::runsEveryCommand_data()
     const QString disconnected = QStringLiteral("cancel F:|pane H: J:|Net Disconnection Successful!");
     const QString batch = QStringLiteral("batch|pane F: H:|Connecting Auto Connect Drives......");
     const QString refreshed = QStringLiteral("pane F: H: J:|before");
-    const QString ended = QStringLiteral("ended|pane F: H:|before");
+    const QString ended = QStringLiteral("ended 0|pane F: H:|before");
+    const QString autoStart = QStringLiteral("frmAutoStart||pane F: H:|before");
+    const QString about = QStringLiteral("frmAbout||pane F: H:|before");
+    // The help window is not modal: it stays beside the main window, one however often it is opened.
+    const QString help = QStringLiteral("help 1|pane F: H:|before");
 
     QTest::newRow("Connect") << key("Connect") << connected;
     QTest::newRow("mnuConnectDrv") << item(&frmMain::mnuConnectDrv) << connected;
@@ -166,19 +118,28 @@ void TestFrmMainCommands::runsEveryCommand_data()
     QTest::newRow("AutoConnect") << key("AutoConnect") << batch;
     QTest::newRow("mnuAutoConnect") << item(&frmMain::mnuAutoConnect) << batch;
     // The editor at record 1 empties its status line; at the selected record it keeps it.
-    QTest::newRow("Edit") << key("Edit") << "editor 1||pane F: H:|before";
-    QTest::newRow("mnuEditRecords") << item(&frmMain::mnuEditRecords) << "editor 1||pane F: H:|before";
-    QTest::newRow("mnuEdit") << item(&frmMain::mnuEdit) << "editor 2|kept|pane F: H:|before";
+    QTest::newRow("Edit") << key("Edit") << "frmEdit|1||pane F: H:|before";
+    QTest::newRow("mnuEditRecords") << item(&frmMain::mnuEditRecords) << "frmEdit|1||pane F: H:|before";
+    QTest::newRow("mnuEdit") << item(&frmMain::mnuEdit) << "frmEdit|2|kept|pane F: H:|before";
     QTest::newRow("mnuRefresh") << item(&frmMain::mnuRefresh) << refreshed;
     QTest::newRow("F5") << keys(Qt::Key_F5) << refreshed;
+    QTest::newRow("AutoStart") << key("AutoStart") << autoStart;
+    QTest::newRow("mnuAutoStartSetup") << item(&frmMain::mnuAutoStartSetup) << autoStart;
+    QTest::newRow("mnuAbout") << item(&frmMain::mnuAbout) << about;
+    QTest::newRow("Command1") << Command([](frmMain& w) { QTest::mouseClick(w.Command1, Qt::LeftButton); }) << about;
+    QTest::newRow("Help twice") << twice(key("Help")) << help;
+    QTest::newRow("mnuHelp twice") << twice(item(&frmMain::mnuHelp)) << help;
+    QTest::newRow("F1") << keys(Qt::Key_F1) << help;
     QTest::newRow("Exit") << key("Exit") << ended;
     QTest::newRow("mnuExit") << item(&frmMain::mnuExit) << ended;
     QTest::newRow("Ctrl+Q") << keys(Qt::CTRL | Qt::Key_Q) << ended;
+    QTest::newRow("close box") << Command([](frmMain& w) { w.close(); }) << ended;
+    QTest::newRow("mPopExit") << item(&frmMain::mPopExit) << ended;
     QTest::newRow("unknown key") << Command([](frmMain& w) {
         QAction* odd = w.tlbMain->addAction(QStringLiteral("?"));
         odd->setObjectName(QStringLiteral("connect"));
         odd->setData(QStringLiteral("connect"));
-        click(w.tlbMain, QStringLiteral("connect"));
+        click(w.tlbMain, "connect");
     }) << "pane F: H:|before";
 }
 
@@ -186,7 +147,7 @@ void TestFrmMainCommands::runsEveryCommand()
 {
     QFETCH(Command, command);
     QFETCH(QString, effect);
-    frmMain& w = start(nullptr);
+    frmMain& w = start();
     select(w.lsvRecords, {1});
     select(w.lsvConnections, {0});
     w.lblStatus->setText(QStringLiteral("before"));
@@ -197,15 +158,19 @@ void TestFrmMainCommands::runsEveryCommand()
     QSignalSpy endings(&w, &frmMain::ended);
 
     QStringList seen;
-    const QString editor = runWithEditor([&] { command(w); });
-    if (!editor.isEmpty())
-        seen << QStringLiteral("editor ") + editor;
+    if (const QString modal = whileModal([&] { command(w); }, editorState); !modal.isEmpty())
+        seen << modal;
     for (const FakeWnet::Call& call : std::as_const(m_wnet.calls)) {
         if (call.operation == u"add" || call.operation == u"cancel")
             seen << call.operation + u' ' + call.localName;
     }
-    if (!endings.isEmpty())
-        seen << QStringLiteral("ended");
+    if (const QList<frmHelp*> helps = w.findChildren<frmHelp*>(); !helps.isEmpty() && helps[0]->isVisible())
+        seen << QStringLiteral("help %1").arg(helps.size())
+                + (helps[0]->isModal() ? QStringLiteral(", modal") : QString());
+    // Every end takes the icon away.
+    for (const QList<QVariant>& ending : std::as_const(endings))
+        seen << QStringLiteral("ended %1").arg(ending[0].toInt())
+                + (w.findChild<QSystemTrayIcon*>()->isVisible() ? QStringLiteral(", icon left") : QString());
     if (w.StartAutoConnect)
         seen << QStringLiteral("batch");
     QStringList pane;
@@ -228,18 +193,17 @@ void TestFrmMainCommands::exploresOneDrive()
     qputenv("PATH", QFile::encodeName(bin));
     const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
     DesktopFileManager files(m_dir->filePath(QStringLiteral("Drives")));
-    frmMain& w = start(&files);
+    frmMain& w = start({}, &files);
 
     // None or two: the message, and nothing is started.
     for (const QList<int>& rows : {QList<int>(), QList<int> {0, 1}}) {
         select(w.lsvConnections, rows);
         m_messages.setNextAnswers({Answer::Ok});
         w.mnuExplorer->trigger();
-        QCOMPARE(m_messages.asked.last().title, QStringLiteral("Error"));
         QCOMPARE(m_messages.asked.last().text,
                  QStringLiteral("Please only select one item at\r     a time with this option."));
-        QCOMPARE(m_messages.asked.last().buttons, MessageBoxes::Buttons::Ok);
-        QCOMPARE(m_messages.asked.last().icon, MessageBoxes::Icon::None);
+        QVERIFY(m_messages.asked.last().buttons == MessageBoxes::Buttons::Ok
+                && m_messages.asked.last().icon == MessageBoxes::Icon::None);
     }
 
     select(w.lsvConnections, {1});
@@ -247,7 +211,7 @@ void TestFrmMainCommands::exploresOneDrive()
     QTRY_COMPARE(SlotBytes::readFile(opened), QFile::encodeName(m_dir->filePath(QStringLiteral("Drives/H"))));
     QCOMPARE(m_messages.asked.size(), 2);
 
-    // No file manager to start, or no desktop at all: the user is told, not left waiting for a window.
+    // No file manager to start, or none to ask: the user is told, not left waiting for a window.
     QFile::remove(bin + QStringLiteral("/xdg-open"));
     const auto exploreFails = [this](frmMain& window) {
         select(window.lsvConnections, {0});
@@ -256,13 +220,17 @@ void TestFrmMainCommands::exploresOneDrive()
         return m_messages.asked.last().text.contains(QStringLiteral("no file manager"));
     };
     QVERIFY(exploreFails(w));
-    QVERIFY(exploreFails(start(nullptr)));
+    QVERIFY(exploreFails(start()));
     QCOMPARE(m_messages.asked.size(), 4);
 }
 
 void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
 {
-    frmMain& w = start(nullptr);
+    frmMain& w = start();
+    QSignalSpy endings(&w, &frmMain::ended);
+    // Closing the editor, even hidden, ends nothing.
+    w.editor().close();
+    QTRY_VERIFY(!w.findChild<frmEdit*>());
     select(w.lsvRecords, {2});
     // In the editor opened on record 3, the user renames it, saves, and leaves through the close box.
     QTimer::singleShot(0, &w, [] {
@@ -271,14 +239,13 @@ void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
         // Whatever a check finds, the editor goes, so that the test cannot hang in it.
         const auto leave = qScopeGuard([editor] { editor->close(); });
         editor->txtRecordName->setText(QStringLiteral("Renamed"));
-        QTest::mouseClick(
-            editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QStringLiteral("Save"))),
-            Qt::LeftButton);
+        click(editor->tlbEdit, "Save");
     });
     w.mnuEdit->trigger();
-    // The pane shows the save; the editor is gone.
+    // The pane shows the save; the editor is gone, and with it no more than the editor.
     QCOMPARE(w.lsvRecords->model()->index(2, 0).data().toString(), QStringLiteral("Renamed"));
     QTRY_VERIFY(!w.findChild<frmEdit*>());
+    QVERIFY(endings.isEmpty());
 
     // Its next use creates it again, hidden, on record 3, with its drive list filled once: leaving it asks nothing.
     frmEdit& again = w.editor();
@@ -288,26 +255,23 @@ void TestFrmMainCommands::bringsTheEditorBackOnItsRecord()
     QCOMPARE(again.txtRecordName->text(), QStringLiteral("Renamed"));
     QCOMPARE(again.cmbDrive->count(), 23);
     select(w.lsvRecords, {2});
-    QCOMPARE(runWithEditor([&w] { w.mnuEdit->trigger(); }), QStringLiteral("3|"));
+    QCOMPARE(whileModal([&w] { w.mnuEdit->trigger(); }, editorState), QStringLiteral("frmEdit|3|"));
     QVERIFY(m_messages.asked.isEmpty());
 
     // With no current row in the pane, Edit does nothing.
     w.lsvRecords->selectionModel()->clear();
     QVERIFY(!w.lsvRecords->currentIndex().isValid());
-    QCOMPARE(runWithEditor([&w] { w.mnuEdit->trigger(); }), QString());
+    QCOMPARE(whileModal([&w] { w.mnuEdit->trigger(); }), QString());
 }
 
 void TestFrmMainCommands::popsUpContextMenus()
 {
-    frmMain& w = start(nullptr);
+    frmMain& w = start();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QWidget* records = w.lsvRecords->viewport();
     const QPoint row = cellCentre(w.lsvRecords, 1, 0);
 
-    QTest::mousePress(records, Qt::LeftButton, {}, row);
-    QVERIFY(w.RecordsMouseDown);
-    QTest::mouseRelease(records, Qt::LeftButton, {}, row);
-    QVERIFY(!w.RecordsMouseDown);
+    QTest::mouseClick(records, Qt::LeftButton, {}, row);
     QVERIFY(!w.mnuRemoteName->isVisible());
 
     // The right button selects the row on its press and opens the menu on its release.
@@ -336,10 +300,9 @@ void TestFrmMainCommands::popsUpContextMenus()
 
 void TestFrmMainCommands::fitsAndKeepsColumns()
 {
-    frmMain& w = start(nullptr);
+    frmMain& w = start();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QHeaderView* header = w.lsvRecords->header();
-    QCOMPARE(header->sectionSize(0), 50);
 
     // A cell cut short shows its whole text; a whole one leaves the pane's own tooltip.
     const auto tipAt = [&w](int row, int column) {
@@ -365,10 +328,9 @@ void TestFrmMainCommands::fitsAndKeepsColumns()
 
     // The next start keeps the user's widths.
     m_window.reset();
-    frmMain& next = start(nullptr);
+    frmMain& next = start();
     QCOMPARE(next.lsvRecords->header()->sectionSize(0), fitted);
     QCOMPARE(next.lsvRecords->header()->sectionSize(2), 80);
-    QCOMPARE(next.lsvConnections->header()->sectionSize(1), 147);
 }
 
 void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
@@ -386,7 +348,7 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
         QVERIFY(QFile::setPermissions(dataFile(), QFile::ReadOwner));
     }
     const QByteArray before = SlotBytes::readFile(dataFile());
-    frmMain& w = start(nullptr);
+    frmMain& w = start();
     QCOMPARE(w.lsvRecords->model()->rowCount(), 3);
     QCOMPARE(w.lblStatus->text(),
              QStringLiteral("drvmap.dat may only be read: records can be connected, not changed."));
@@ -396,26 +358,21 @@ void TestFrmMainCommands::worksOnAReadOnlyRecordFile()
         auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
         QVERIFY(editor);
         const auto leave = qScopeGuard([editor] { QTest::mouseClick(editor->cmdCancel, Qt::LeftButton); });
-        const auto press = [editor](const char* key) {
-            QTest::mouseClick(
-                editor->tlbEdit->widgetForAction(editor->tlbEdit->findChild<QAction*>(QLatin1String(key))),
-                Qt::LeftButton);
-        };
         editor->txtRecordName->setText(QStringLiteral("Renamed"));
-        press("Save");
+        click(editor->tlbEdit, "Save");
         QCOMPARE(editor->lblStatus->text(), QStringLiteral("Record not saved: the file may only be read"));
         m_messages.setNextAnswers({Answer::Yes});
-        press("Clear");
+        click(editor->tlbEdit, "Clear");
         QCOMPARE(editor->lblStatus->text(), QStringLiteral("Record not deleted: the file may only be read"));
         QCOMPARE(editor->txtRecordName->text(), QStringLiteral("Renamed"));
         QCOMPARE(m_messages.beeps, 2);
     });
-    click(w.tlbMain, QStringLiteral("Edit"));
+    click(w.tlbMain, "Edit");
     QCOMPARE(SlotBytes::readFile(dataFile()), before);
 
     // Connecting reads the record as usual.
     select(w.lsvRecords, {0});
-    click(w.tlbMain, QStringLiteral("Connect"));
+    click(w.tlbMain, "Connect");
     QCOMPARE(m_wnet.letter(u'G').remoteName, QStringLiteral("\\\\server\\share"));
     QCOMPARE(w.lblStatus->text(), QStringLiteral("Connected to Share."));
 }

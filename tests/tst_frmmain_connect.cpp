@@ -1,31 +1,20 @@
 // The main window's connection engine through the fake layer: connect with its dialogs, the Connected Drives
 // pane, disconnect, and the auto-connect batch, driven through the real widgets.
 #include "records/Crypt.h"
-#include "support/FakeWnet.h"
-#include "support/ScriptedMessageBoxes.h"
-#include "support/SlotBytes.h"
+#include "support/MainWindowTest.h"
 #include "ui/editor/frmEdit.h"
 #include "ui/main/frmLogin.h"
-#include "ui/main/frmMain.h"
 #include "ui/main/frmNewLocalDrive.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
-#include <QTreeView>
 #include <QTreeWidget>
-
-#include <cstdio>
 
 using Answer = MessageBoxes::Answer;
 using Drive = FakeWnet::Drive;
@@ -52,7 +41,7 @@ QString light(const frmMain& w)
 
 } // namespace
 
-class TestFrmMainConnect : public QObject
+class TestFrmMainConnect : public MainWindowTest
 {
     Q_OBJECT
 
@@ -66,19 +55,19 @@ private slots:
     void disconnectsDrives_data();
     void disconnectsDrives();
     void runsTheBatchFromTheWindow();
-    void runsUnattended();
+    void runsUnattendedOnADisplay();
 
 private:
-    frmMain& start(const QByteArray& records, const QStringList& arguments = {}, std::FILE* headless = nullptr);
+    frmMain& startOn(const QByteArray& records, const QStringList& arguments = {})
+    {
+        SlotBytes::writeFile(dataFile(), records);
+        return start(arguments);
+    }
     // The adds and cancels so far: "add F:|\\s\share|password|user", "cancel F:" ("cancel F:!" when forced).
     QStringList changes() const;
     // The light, the status line and the beeps.
     QString outcome(const frmMain& w) const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedMessageBoxes m_messages;
-    std::unique_ptr<FakeWnet> m_wnet;
-    std::unique_ptr<frmMain> m_window;
     // Answers the modal windows as they open, one step each: "password:<text>", "cancel", "close",
     // "drive:<text>", "automap" or "ok" (OK with nothing chosen).
     QStringList m_steps;
@@ -90,9 +79,7 @@ private:
 
 void TestFrmMainConnect::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_wnet = std::make_unique<FakeWnet>();
-    m_messages.reset();
+    setUp();
     m_steps.clear();
     m_offered.clear();
     m_unexpected.clear();
@@ -139,28 +126,15 @@ void TestFrmMainConnect::cleanup()
 {
     m_answerer.stop();
     m_answerer.disconnect();
-    m_window.reset();
+    tearDown();
     QVERIFY2(m_steps.isEmpty(), qPrintable(m_steps.join(u", ")));
     QVERIFY2(m_unexpected.isEmpty(), qPrintable(m_unexpected.join(u", ")));
-    QCOMPARE(m_messages.unexpected, 0);
-}
-
-frmMain& TestFrmMainConnect::start(const QByteArray& records, const QStringList& arguments, std::FILE* headless)
-{
-    const QString folder = m_dir->filePath(QStringLiteral("data"));
-    QDir().mkpath(folder);
-    SlotBytes::writeFile(folder + QStringLiteral("/drvmap.dat"), records);
-    m_window = std::make_unique<frmMain>(frmMain::Services {m_messages, *m_wnet, folder, headless}, arguments);
-    m_window->Form_Load();
-    // The tests tick the batch themselves.
-    m_window->Timer->stop();
-    return *m_window;
 }
 
 QStringList TestFrmMainConnect::changes() const
 {
     QStringList list;
-    for (const FakeWnet::Call& call : std::as_const(m_wnet->calls)) {
+    for (const FakeWnet::Call& call : std::as_const(m_wnet.calls)) {
         if (call.operation == u"add")
             list << QStringList {QStringLiteral("add ") + call.localName, call.remoteName, call.password, call.userName}
                         .join(u'|');
@@ -221,9 +195,9 @@ void TestFrmMainConnect::connectsTheCurrentRecord()
     QFETCH(QStringList, steps);
     QFETCH(QString, effect);
     for (const QChar letter : localLetters)
-        m_wnet->setLetter(letter, {Drive::Local, {}});
-    m_wnet->setNextAddResults(addResults);
-    frmMain& w = start(slot);
+        m_wnet.setLetter(letter, {Drive::Local, {}});
+    m_wnet.setNextAddResults(addResults);
+    frmMain& w = startOn(slot);
     m_steps = steps;
     w.Connect_Click();
     QCOMPARE((changes() << outcome(w)).join(u"; "), effect);
@@ -240,14 +214,9 @@ void TestFrmMainConnect::connectsTheCurrentRecord()
 
 void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
 {
-    frmMain& w = start(record(1, "\\\\a\\one", "F:") + SlotBytes::deleted() + record(3, "\\\\a\\three", "G:")
-                       + record(4, "\\\\a\\four", "H:", 'F', 'F', 'F', "ann", QStringLiteral("x")));
-    QItemSelectionModel* selection = w.lsvRecords->selectionModel();
-    const auto select = [&](int row, QItemSelectionModel::SelectionFlags flags) {
-        selection->setCurrentIndex(w.lsvRecords->model()->index(row, 0), flags | QItemSelectionModel::Rows);
-    };
-    select(2, QItemSelectionModel::ClearAndSelect);
-    select(0, QItemSelectionModel::Select);
+    frmMain& w = startOn(record(1, "\\\\a\\one", "F:") + SlotBytes::deleted() + record(3, "\\\\a\\three", "G:")
+                         + record(4, "\\\\a\\four", "H:", 'F', 'F', 'F', "ann", QStringLiteral("x")));
+    select(w.lsvRecords, {2, 0});
     w.mnuConnectDrv->trigger();
     QCOMPARE(changes(), QStringList({"add F:|\\\\a\\one|pw|joe", "add H:|\\\\a\\four|x|ann"}));
     // Loaded to be connected, not made current: afterwards the editor holds its current record again.
@@ -258,9 +227,9 @@ void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
     for (const bool withCurrent : {true, false}) {
         m_messages.beeps = 0;
         w.lblStatus->clear();
-        select(0, QItemSelectionModel::ClearAndSelect);
-        selection->setCurrentIndex(withCurrent ? w.lsvRecords->model()->index(1, 0) : QModelIndex(),
-                                   QItemSelectionModel::NoUpdate);
+        select(w.lsvRecords, {0});
+        w.lsvRecords->selectionModel()->setCurrentIndex(
+            withCurrent ? w.lsvRecords->model()->index(1, 0) : QModelIndex(), QItemSelectionModel::NoUpdate);
         w.mnuConnectDrv->trigger();
         QCOMPARE(outcome(w), QStringLiteral("Red; Can't Connect! No record selected.; beeps 1"));
     }
@@ -270,7 +239,7 @@ void TestFrmMainConnect::connectsTheSelectedRecordsInListOrder()
 void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
 {
     frmMain& w
-        = start(record(1, "\\\\a\\one", "F:", 'F', 'F', 'T') + record(2, "\\\\b\\two", "G:", 'F', 'F', 'F', "eve"));
+        = startOn(record(1, "\\\\a\\one", "F:", 'F', 'F', 'T') + record(2, "\\\\b\\two", "G:", 'F', 'F', 'F', "eve"));
     w.Timer->start();
     QSemaphore proceed;
     bool checked = false;
@@ -297,7 +266,7 @@ void TestFrmMainConnect::keepsItsRecordAndTakesNoInputWhileTheLayerWorks()
         QCOMPARE(w.lblStatus->text(), QStringLiteral("Connection in progress......"));
         checked = true;
     };
-    m_wnet->onAdd = [&] {
+    m_wnet.onAdd = [&] {
         QMetaObject::invokeMethod(this, whileHeld, Qt::QueuedConnection);
         proceed.acquire();
     };
@@ -352,17 +321,17 @@ void TestFrmMainConnect::disconnectsDrives()
     QFETCH(bool, all);
     QFETCH(QString, effect);
     if (drives != u"none") {
-        m_wnet->setLetter(u'F', {Drive::Network, QStringLiteral("\\\\s\\f")});
-        m_wnet->setLetter(u'G', {Drive::Busy, QStringLiteral("\\\\s\\g")});
-        m_wnet->setLetter(u'H', {Drive::Network, QStringLiteral("\\\\s\\h")});
-        m_wnet->setLetter(u'J', {Drive::Local, {}});
-        m_wnet->setLetter(u'K', {Drive::Network, {}}); // the layer cannot name it
+        m_wnet.setLetter(u'F', {Drive::Network, QStringLiteral("\\\\s\\f")});
+        m_wnet.setLetter(u'G', {Drive::Busy, QStringLiteral("\\\\s\\g")});
+        m_wnet.setLetter(u'H', {Drive::Network, QStringLiteral("\\\\s\\h")});
+        m_wnet.setLetter(u'J', {Drive::Local, {}});
+        m_wnet.setLetter(u'K', {Drive::Network, {}}); // the layer cannot name it
     }
-    frmMain& w = start({});
+    frmMain& w = startOn({});
     for (const int row : selected)
         w.lsvConnections->topLevelItem(row)->setSelected(true);
     if (drives == u"gone")
-        *m_wnet = FakeWnet();
+        m_wnet = FakeWnet();
     m_messages.setNextAnswers(answers);
     (all ? w.mnuDisconnectAll : w.mnuDeleteNow)->trigger();
 
@@ -382,12 +351,12 @@ void TestFrmMainConnect::disconnectsDrives()
 
 void TestFrmMainConnect::runsTheBatchFromTheWindow()
 {
-    frmMain& w = start(record(1, "\\\\a\\one", "", 'T', 'T') + record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')
-                       + record(3, "\\\\a\\three", "H:") + record(4, "\\\\a\\four", "I:", 'F', 'T'));
-    m_wnet->setNextAddResults({0, 86});
+    frmMain& w = startOn(record(1, "\\\\a\\one", "", 'T', 'T') + record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')
+                         + record(3, "\\\\a\\three", "H:") + record(4, "\\\\a\\four", "I:", 'F', 'T'));
+    m_wnet.setNextAddResults({0, 86});
     w.editor().CurrentRec = 3;
     w.mnuAutoConnect->trigger();
-    QVERIFY(!w.isEnabled());
+    QVERIFY(!w.centralWidget()->isEnabled());
 
     // The prompt of record 2 stays usable with the window disabled, and ticks meanwhile start nothing.
     m_duringDialog = [&w] {
@@ -407,7 +376,7 @@ void TestFrmMainConnect::runsTheBatchFromTheWindow()
     QCOMPARE(w.TickCount, first + 7);
     QCOMPARE(addsPerTick, QList<int>({0, 1, 1, 1, 2, 2}));
     QCOMPARE(changes(), QStringList({"add E:|\\\\a\\one|pw|joe", "add I:|\\\\a\\four|pw|joe"}));
-    QVERIFY(w.isEnabled());
+    QVERIFY(w.centralWidget()->isEnabled());
     QCOMPARE(w.editor().CurrentRec, qint16(1));
     QCOMPARE(w.editor().txtRemoteName->text(), QStringLiteral("\\\\a\\one"));
     // The failure is not hidden behind the end of the batch.
@@ -421,56 +390,29 @@ void TestFrmMainConnect::runsTheBatchFromTheWindow()
     QCOMPARE(outcome(w), QStringLiteral("Green; Auto Connect Done.; beeps 1"));
 }
 
-void TestFrmMainConnect::runsUnattended()
+// The prompt waits for its answer, and a failure shows the window, which takes no input until the batch is done; a
+// record without a drive is reported at the end but shows nothing by itself. Without a display, drvmap -auto is run
+// for real by its own test.
+void TestFrmMainConnect::runsUnattendedOnADisplay()
 {
-    // With a display, the prompt waits for its answer, and a failure shows the window, which takes no input until
-    // the batch is done; a record without a drive is reported at the end but shows nothing by itself.
-    frmMain& w = start(record(1, "\\\\a\\one", "F:", 'F', 'T') + record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')
-                           + record(3, "\\\\a\\three", "", 'F', 'T') + record(4, "\\\\a\\four", "H:", 'F', 'T'),
-                       {QStringLiteral("-auto")});
-    m_wnet->setNextAddResults({0, 0, 86});
+    frmMain& w = startOn(record(1, "\\\\a\\one", "F:", 'F', 'T') + record(2, "\\\\a\\two", "G:", 'F', 'T', 'T')
+                             + record(3, "\\\\a\\three", "", 'F', 'T') + record(4, "\\\\a\\four", "H:", 'F', 'T'),
+                         {QStringLiteral("-auto")});
+    m_wnet.setNextAddResults({0, 0, 86});
     QSignalSpy ended(&w, &frmMain::ended);
     m_steps = {QStringLiteral("password:pw")};
-    QAction* disconnect = w.tlbMain->findChild<QAction*>(QStringLiteral("Disconnect"));
     while (w.AutoConnectRunning || w.StartAutoConnect) {
         QVERIFY(w.TickCount < 20);
         w.Timer_Timer();
         QCOMPARE(w.isVisible(), changes().size() == 3);
         if (w.isVisible() && w.AutoConnectRunning) {
-            QTest::mouseClick(w.tlbMain->widgetForAction(disconnect), Qt::LeftButton);
+            click(w.tlbMain, "Disconnect");
             QVERIFY(!w.lblStatus->text().startsWith(u"Can't"));
         }
     }
     QVERIFY(!w.AutoMode);
     QCOMPARE(ended.size(), 0);
     QCOMPARE(w.lblStatus->text(), QStringLiteral("Auto Connect Done. ERROR: Invalid Password! - Connect Failed!"));
-
-    // Without one, a prompt is cancelled at once, a failure shows nothing, each record left unconnected is
-    // reported, and the program ends by itself with what it achieved.
-    for (const bool allDue : {true, false}) {
-        std::FILE* log = std::tmpfile();
-        const auto closeLog = qScopeGuard([log] { std::fclose(log); });
-        m_window.reset();
-        m_wnet = std::make_unique<FakeWnet>();
-        m_wnet->setNextAddResults({0, 86});
-        const QByteArray more
-            = record(2, "\\\\a\\two", "G:", 'F', 'T', 'T') + record(3, "\\\\a\\three", "H:", 'F', 'T');
-        frmMain& u = start(record(1, "\\\\a\\one", "F:", 'F', 'T') + (allDue ? QByteArray() : more),
-                           {QStringLiteral("-auto")}, log);
-        QSignalSpy end(&u, &frmMain::ended);
-        while (end.isEmpty() && u.TickCount < 20)
-            u.Timer_Timer();
-        QCOMPARE(end.value(0).value(0), QVariant(allDue ? 0 : 1));
-        QVERIFY(!u.isVisible());
-        std::rewind(log);
-        QByteArray written(512, '\0');
-        written.resize(qsizetype(std::fread(written.data(), 1, written.size(), log)));
-        QCOMPARE(written,
-                 allDue ? QByteArray()
-                        : QByteArray("drvmap: record 2 (\\\\a\\two): Connect Cancelled\ndrvmap: record 3 "
-                                     "(\\\\a\\three): ERROR: Invalid Password! - Connect Failed!\n"));
-        QCOMPARE(changes().size(), allDue ? 1 : 2);
-    }
 }
 
 QTEST_MAIN(TestFrmMainConnect)

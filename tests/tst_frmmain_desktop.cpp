@@ -1,39 +1,24 @@
-// The main window on the desktop, through the fake layer: drags between the panes, the notification-area icon,
-// the secondary windows, and a second start's request for the auto-connect batch.
-#include "support/FakeWnet.h"
-#include "support/ScriptedMessageBoxes.h"
-#include "support/SlotBytes.h"
+// The main window on the desktop, through the fake layer: drags between the panes, the notification-area icon, and
+// a second start's request for the auto-connect batch.
+#include "support/MainWindowTest.h"
 #include "ui/about/frmHelp.h"
 #include "ui/editor/frmEdit.h"
-#include "ui/main/frmMain.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
-#include <QTreeView>
+#include <QThread>
 #include <QTreeWidget>
 
+#include <atomic>
+
 using Answer = MessageBoxes::Answer;
-using Drive = FakeWnet::Drive;
-using Command = std::function<void(frmMain&)>;
 
 namespace {
-
-void select(QAbstractItemView* pane, QList<int> rows)
-{
-    pane->selectionModel()->clear();
-    for (const int row : rows)
-        pane->selectionModel()->setCurrentIndex(pane->model()->index(row, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-}
 
 // A mouse button pressed over a pane and never released there, as when a drag starts from it.
 void pressIn(QAbstractItemView* pane)
@@ -56,94 +41,20 @@ bool dropOn(QAbstractItemView* pane)
 
 } // namespace
 
-class TestFrmMainDesktop : public QObject
+class TestFrmMainDesktop : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { setUpRecords(); }
+    void cleanup() { tearDown(); }
     void dropsBetweenPanes_data();
     void dropsBetweenPanes();
     void dropsOneDriveForANewRecord();
     void restoresFromTheTray();
-    void removesTheIconAtEveryEnd_data();
-    void removesTheIconAtEveryEnd();
-    void opensTheSecondaryWindows_data();
-    void opensTheSecondaryWindows();
     void startsAnAskedBatchWhenFree();
-
-private:
-    frmMain& start(QStringList arguments = {}, bool tray = true);
-    // Runs command and waits for the modal window it opens; its name, then "|" and what describe reads from it. The
-    // window is closed, whatever the checks find.
-    QString whileModal(const std::function<void()>& command, const std::function<QString(QWidget*)>& describe = {});
-    QString dataFile() const { return m_dir->filePath(QStringLiteral("drvmap.dat")); }
-    QStringList adds() const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedMessageBoxes m_messages;
-    FakeWnet m_wnet;
-    std::unique_ptr<frmMain> m_window;
+    void endsFromTheIconWhileBusy();
 };
-
-void TestFrmMainDesktop::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(SlotBytes::writeFile(dataFile(),
-                                 SlotBytes::saved("Office", "\\\\server\\share", 1, 'T', 'F', "G:")
-                                     + SlotBytes::saved("Home", "\\\\nas\\media", 2, 'F', 'F', "M:")
-                                     + SlotBytes::saved("Projects", "\\\\fileserver\\projects", 3, 'F', 'F', "P:")));
-    m_messages.reset();
-    m_wnet = FakeWnet();
-    m_wnet.setLetter(u'F', {Drive::Network, QStringLiteral("\\\\srv\\a")});
-    m_wnet.setLetter(u'H', {Drive::Network, QStringLiteral("\\\\srv\\b")});
-}
-
-void TestFrmMainDesktop::cleanup()
-{
-    m_window.reset();
-    QCOMPARE(m_messages.unexpected, 0);
-}
-
-frmMain& TestFrmMainDesktop::start(QStringList arguments, bool tray)
-{
-    frmMain::Services services {m_messages, m_wnet, m_dir->path()};
-    services.trayAvailable = tray ? [] { return true; } : [] { return false; };
-    m_window = std::make_unique<frmMain>(services, std::move(arguments));
-    m_window->Form_Load();
-    m_window->Timer->stop();
-    return *m_window;
-}
-
-QString TestFrmMainDesktop::whileModal(const std::function<void()>& command,
-                                       const std::function<QString(QWidget*)>& describe)
-{
-    QString seen;
-    QTimer watcher;
-    connect(&watcher, &QTimer::timeout, this, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || !seen.isEmpty())
-            return;
-        seen = modal->objectName() + u'|' + (describe ? describe(modal) : QString());
-        modal->close();
-    });
-    watcher.start(5);
-    command();
-    [[maybe_unused]] const bool opened = QTest::qWaitFor([&seen] { return !seen.isEmpty(); }, 2000);
-    QTest::qWait(20);
-    return seen;
-}
-
-QStringList TestFrmMainDesktop::adds() const
-{
-    QStringList drives;
-    for (const FakeWnet::Call& call : m_wnet.calls) {
-        if (call.operation == u"add")
-            drives << call.localName;
-    }
-    return drives;
-}
 
 void TestFrmMainDesktop::dropsBetweenPanes_data()
 {
@@ -212,9 +123,9 @@ void TestFrmMainDesktop::dropsOneDriveForANewRecord()
     m_messages.setNextAnswers({Answer::Ok});
     QVERIFY(dropOn(w.lsvRecords));
     QTRY_COMPARE(m_messages.asked.size(), 1);
-    QCOMPARE(m_messages.asked.last().title, QStringLiteral("Drag Error"));
-    QCOMPARE(m_messages.asked.last().text, QStringLiteral("Please only drag one item at a time."));
-    QCOMPARE(m_messages.asked.last().icon, MessageBoxes::Icon::None);
+    QCOMPARE(m_messages.asked[0].title + u'|' + m_messages.asked[0].text,
+             QStringLiteral("Drag Error|Please only drag one item at a time."));
+    QCOMPARE(m_messages.asked[0].icon, MessageBoxes::Icon::None);
 
     // One drive: the editor opens on the first free slot with its remote name, asking nothing about record 1.
     select(w.lsvConnections, {1});
@@ -224,24 +135,18 @@ void TestFrmMainDesktop::dropsOneDriveForANewRecord()
                                           return QString::number(editor->CurrentRec) + u'|'
                                               + editor->txtRemoteName->text() + u'|' + editor->txtRecordName->text()
                                               + editor->cmbDrive->currentText();
-                                      });
+                                      },
+                                      true);
     QCOMPARE(opened, QStringLiteral("frmEdit|4|\\\\srv\\b|"));
     QCOMPARE(m_messages.asked.size(), 1);
     QCOMPARE(SlotBytes::readFile(dataFile()), before);
 }
 
+// The icon's clicks for real are the tray's own test.
 void TestFrmMainDesktop::restoresFromTheTray()
 {
-    // Started unattended, the window stays hidden and the icon is there; a left click shows the window.
-    frmMain& w = start({QStringLiteral("-auto")});
-    auto* icon = w.findChild<QSystemTrayIcon*>();
-    QVERIFY(icon->isVisible());
-    QCOMPARE(icon->toolTip(), QStringLiteral("sharemount"));
-    QVERIFY(!w.isVisible());
-    w.trayIcon_Activated(QSystemTrayIcon::Trigger);
-    QVERIFY(w.isVisible());
-
     // Minimising hides the window; each click that restores brings it back in its normal state.
+    frmMain& w = start();
     for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
         w.showMinimized();
         QTRY_VERIFY(!w.isVisible());
@@ -251,82 +156,16 @@ void TestFrmMainDesktop::restoresFromTheTray()
         QVERIFY(w.isVisible());
         QVERIFY(!w.isMinimized());
     }
-    // The right button opens the icon's menu, also while the window is hidden; its Restore shows the window.
+    // The icon's menu restores it too.
     w.hide();
-    w.trayIcon_Activated(QSystemTrayIcon::Context);
-    QVERIFY(w.mPopupSys->isVisible());
     w.mPopRestore->trigger();
-    w.mPopupSys->hide();
     QVERIFY(w.isVisible());
 
     // Where the desktop has no tray, a minimised window stays in the task bar.
-    frmMain& trayless = start({}, false);
+    frmMain& trayless = start({}, nullptr, false);
     trayless.showMinimized();
     QTest::qWait(20);
     QVERIFY(trayless.isVisible());
-}
-
-void TestFrmMainDesktop::removesTheIconAtEveryEnd_data()
-{
-    QTest::addColumn<Command>("end");
-    QTest::newRow("mnuExit") << Command([](frmMain& w) { w.mnuExit->trigger(); });
-    QTest::newRow("Exit key") << Command([](frmMain& w) {
-        QAction* exit = w.tlbMain->findChild<QAction*>(QStringLiteral("Exit"));
-        QTest::mouseClick(w.tlbMain->widgetForAction(exit), Qt::LeftButton);
-    });
-    QTest::newRow("close box") << Command([](frmMain& w) { w.close(); });
-    QTest::newRow("mPopExit") << Command([](frmMain& w) { w.mPopExit->trigger(); });
-}
-
-void TestFrmMainDesktop::removesTheIconAtEveryEnd()
-{
-    QFETCH(Command, end);
-    frmMain& w = start();
-    QSignalSpy endings(&w, &frmMain::ended);
-    end(w);
-    QCOMPARE(endings.size(), 1);
-    QVERIFY(!w.findChild<QSystemTrayIcon*>()->isVisible());
-}
-
-void TestFrmMainDesktop::opensTheSecondaryWindows_data()
-{
-    QTest::addColumn<Command>("command");
-    QTest::addColumn<QString>("window");
-    const auto key = [](const char* name) {
-        return Command([name](frmMain& w) {
-            QAction* action = w.tlbMain->findChild<QAction*>(QLatin1String(name));
-            QTest::mouseClick(w.tlbMain->widgetForAction(action), Qt::LeftButton);
-        });
-    };
-    const auto item
-        = [](QAction* frmMain::*action) { return Command([action](frmMain& w) { (w.*action)->trigger(); }); };
-    QTest::newRow("AutoStart") << key("AutoStart") << "frmAutoStart|";
-    QTest::newRow("mnuAutoStartSetup") << item(&frmMain::mnuAutoStartSetup) << "frmAutoStart|";
-    QTest::newRow("mnuAbout") << item(&frmMain::mnuAbout) << "frmAbout|";
-    QTest::newRow("Command1") << Command([](frmMain& w) { QTest::mouseClick(w.Command1, Qt::LeftButton); })
-                              << "frmAbout|";
-    // The help window is not modal: it stays beside the main window, one however often it is opened.
-    QTest::newRow("Help") << key("Help") << "help";
-    QTest::newRow("mnuHelp") << item(&frmMain::mnuHelp) << "help";
-    QTest::newRow("F1") << Command([](frmMain& w) { QTest::keyClick(&w, Qt::Key_F1); }) << "help";
-}
-
-void TestFrmMainDesktop::opensTheSecondaryWindows()
-{
-    QFETCH(Command, command);
-    QFETCH(QString, window);
-    frmMain& w = start();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    if (window != u"help") {
-        QCOMPARE(whileModal([&] { command(w); }), window);
-        return;
-    }
-    command(w);
-    command(w);
-    QCOMPARE(w.findChildren<frmHelp*>().size(), 1);
-    QVERIFY(w.findChild<frmHelp*>()->isVisible());
-    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestFrmMainDesktop::startsAnAskedBatchWhenFree()
@@ -352,6 +191,42 @@ void TestFrmMainDesktop::startsAnAskedBatchWhenFree()
     QCOMPARE(adds(), QStringList {QStringLiteral("G:")});
     w.Timer_Timer();
     QVERIFY(!w.StartAutoConnect);
+}
+
+void TestFrmMainDesktop::endsFromTheIconWhileBusy()
+{
+    // A batch started from the window holds the window, not the icon's menu nor the help window beside it.
+    frmMain& w = start();
+    w.mnuHelp->trigger();
+    const QPointer<frmHelp> help = w.findChild<frmHelp*>();
+    w.mnuAutoConnect->trigger();
+    QTest::mouseClick(help->cmdDone, Qt::LeftButton);
+    QTRY_VERIFY(!help);
+    QSignalSpy endings(&w, &frmMain::ended);
+    w.mPopupSys->popup(QPoint(200, 200));
+    QTest::mouseClick(w.mPopupSys, Qt::LeftButton, {}, w.mPopupSys->actionGeometry(w.mPopExit).center());
+    QCOMPARE(endings.size(), 1);
+
+    // Exit during a connect ends the program once the connect is done.
+    frmMain& busy = start();
+    QSignalSpy busyEndings(&busy, &frmMain::ended);
+    std::atomic<bool> asked = false;
+    m_wnet.onAdd = [&] {
+        QMetaObject::invokeMethod(
+            &busy,
+            [&] {
+                busy.mPopExit->trigger();
+                asked = true;
+            },
+            Qt::QueuedConnection);
+        for (int wait = 0; wait < 500 && !asked; ++wait)
+            QThread::msleep(10);
+    };
+    select(busy.lsvRecords, {0});
+    busy.mnuConnectDrv->trigger();
+    QVERIFY(asked);
+    QCOMPARE(adds(), QStringList {QStringLiteral("G:")});
+    QCOMPARE(busyEndings.size(), 1);
 }
 
 QTEST_MAIN(TestFrmMainDesktop)

@@ -60,7 +60,6 @@ void TestProgram::endsWithoutAWindow_data()
     QTest::newRow("two dashes") << QStringList({"--auto"}) << QString() << false << 2
                                 << QStringList({"drvmap: unknown option --auto", "see drvmap --help",
                                                 "drvmap: cannot open a window"});
-    QTest::newRow("further argument") << QStringList({"-auto", "now"}) << QString() << false << 2 << noWindow;
     QTest::newRow("empty argument") << QStringList({"-auto", ""}) << QString() << false << 2 << noWindow;
     // Qt's own options count as arguments too: they are not taken out before the comparison.
     QTest::newRow("qt option") << QStringList({"-auto", "-platform", "offscreen"}) << QString() << false << 2

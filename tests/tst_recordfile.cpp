@@ -12,15 +12,8 @@ namespace {
 
 DriveRecord sample(qint16 slot)
 {
-    DriveRecord record;
-    record.RecordName = QStringLiteral("Rec %1").arg(slot);
-    record.RemoteName = QStringLiteral("\\\\server\\share%1").arg(slot);
-    record.AutoConnect = QStringLiteral("T");
-    record.AutoMap = QStringLiteral("F");
-    record.LocalDrive = QStringLiteral("K:");
-    record.PromptPassword = QStringLiteral("F");
-    record.RecordNumber = slot;
-    return record;
+    const QByteArray number = QByteArray::number(slot);
+    return DriveRecord::fromSlot(SlotBytes::saved("Rec " + number, "\\\\server\\share" + number, slot, 'T', 'F', "K:"));
 }
 
 mode_t modeOf(const QString& path)

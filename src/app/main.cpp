@@ -89,6 +89,8 @@ int main(int argc, char** argv)
     const QString dataFolder = DataFolder::choose(environment, QApplication::applicationDirPath());
     // One program per record file: a second start hands its request to the running one and ends.
     SingleInstance instance(dataFolder, environment);
+    if (headless)
+        instance.refuseShow();
     switch (instance.claim(unattended ? SingleInstance::Request::AutoConnect : SingleInstance::Request::Show)) {
     case SingleInstance::Outcome::Primary:
         break;
@@ -96,6 +98,10 @@ int main(int argc, char** argv)
         return 0;
     case SingleInstance::Outcome::Failed:
         std::fprintf(stderr, "drvmap: %s\n", qPrintable(instance.errorString()));
+        if (!headless) {
+            messages->ask({QStringLiteral("ShareMount"), instance.errorString(), MessageBoxes::Buttons::Ok,
+                           MessageBoxes::Icon::Critical});
+        }
         return 1;
     }
 

@@ -9,18 +9,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
-
-QString homeFolder(const QProcessEnvironment& environment)
-{
-    if (QString home = environment.value(QStringLiteral("HOME")); QDir::isAbsolutePath(home))
-        return home;
-    const passwd* account = ::getpwuid(::getuid());
-    return account && account->pw_dir ? QFile::decodeName(account->pw_dir) : QDir::rootPath();
-}
 
 // One argument of an Exec key: quoted when it holds a reserved character, with the characters that stay special
 // inside double quotes escaped. Field codes start with %, so a literal one is doubled, quoted or not.
@@ -71,7 +61,7 @@ QString locate(const QProcessEnvironment& environment)
 {
     QString configHome = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
     if (!QDir::isAbsolutePath(configHome))
-        configHome = homeFolder(environment) + QStringLiteral("/.config");
+        configHome = DataFolder::home(environment) + QStringLiteral("/.config");
     return configHome + QStringLiteral("/autostart");
 }
 

@@ -12,17 +12,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace DataFolder {
 
-QString accountHome()
+QString home(const QProcessEnvironment& environment)
 {
+    if (QString folder = environment.value(QStringLiteral("HOME")); QDir::isAbsolutePath(folder))
+        return folder;
     const passwd* account = ::getpwuid(::getuid());
     return account && account->pw_dir ? QFile::decodeName(account->pw_dir) : QDir::rootPath();
 }
-
-} // namespace
-
-namespace DataFolder {
 
 QString choose(const QProcessEnvironment& environment, const QString& programFolder)
 {
@@ -32,12 +30,8 @@ QString choose(const QProcessEnvironment& environment, const QString& programFol
         return programFolder;
     // An XDG_DATA_HOME or HOME that is empty or relative is ignored, as if unset.
     QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
-    if (!QDir::isAbsolutePath(dataHome)) {
-        QString home = environment.value(QStringLiteral("HOME"));
-        if (!QDir::isAbsolutePath(home))
-            home = accountHome();
-        dataHome = home + QStringLiteral("/.local/share");
-    }
+    if (!QDir::isAbsolutePath(dataHome))
+        dataHome = home(environment) + QStringLiteral("/.local/share");
     return dataHome + QStringLiteral("/ShareMount");
 }
 

@@ -55,8 +55,7 @@ LinuxWnet::Settings LinuxWnet::settingsFrom(const QProcessEnvironment& environme
 {
     Settings settings;
     settings.environment = environment;
-    const QString homeVariable = environment.value(QStringLiteral("HOME"));
-    const QString home = homeVariable.startsWith(u'/') ? homeVariable : QDir::homePath();
+    const QString home = DataFolder::home(environment);
     QString drives = environment.value(QStringLiteral("SHAREMOUNT_DRIVES"));
     if (drives.isEmpty())
         drives = home + QStringLiteral("/Drives");

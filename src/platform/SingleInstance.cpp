@@ -24,6 +24,8 @@ constexpr int AnswerWait = 5000;
 // A start that holds the lock listens within milliseconds; one that does not within this long never will.
 constexpr int StartWait = 3000;
 constexpr int RetryPause = 100;
+// An unattended run without a display ends after its batch, within seconds for each record it connects.
+constexpr int RefusedWait = 60000;
 // The requests are single short lines from this user's own starts: anything longer or slower is not one.
 constexpr int IdleLimit = 3000;
 constexpr qint64 LineLimit = 16;
@@ -32,6 +34,7 @@ constexpr int ClientLimit = 8;
 const QByteArray ShowLine = QByteArrayLiteral("show\n");
 const QByteArray AutoLine = QByteArrayLiteral("auto\n");
 const QByteArray TakenLine = QByteArrayLiteral("ok\n");
+const QByteArray RefusedLine = QByteArrayLiteral("busy\n");
 
 // The folder need not exist yet; its existing part is resolved, so that a path through a symbolic link and the
 // real one name the same program whether or not the folder has been made meanwhile.
@@ -107,11 +110,23 @@ SingleInstance::Outcome SingleInstance::claim(Request request)
 {
     if (m_ownRuntimeFolder && !makeOwnFolder(m_runtimeFolder, &m_error))
         return Outcome::Failed;
-    const QDeadlineTimer starting(StartWait);
+    QDeadlineTimer starting(StartWait);
+    const QDeadlineTimer refused(RefusedWait);
     for (;;) {
         const Answer answer = ask(request);
         if (answer == Answer::Taken)
             return Outcome::Delivered;
+        if (answer == Answer::Refused) {
+            if (refused.hasExpired()) {
+                m_error = QStringLiteral("ShareMount is connecting the auto-connect drives of %1 without a display, "
+                                         "and has not ended within a minute")
+                              .arg(m_folder);
+                return Outcome::Failed;
+            }
+            starting.setRemainingTime(StartWait);
+            QThread::msleep(RetryPause);
+            continue;
+        }
         // Also after a listener that did not answer: if it has died meanwhile, its lock is free.
         switch (takeLock()) {
         case Lock::Taken:
@@ -144,7 +159,10 @@ SingleInstance::Answer SingleInstance::ask(Request request)
     socket.write(request == Request::Show ? ShowLine : AutoLine);
     const QDeadlineTimer answering(AnswerWait);
     while (!socket.canReadLine() && socket.waitForReadyRead(int(answering.remainingTime()))) { }
-    return socket.canReadLine() && socket.readLine() == TakenLine ? Answer::Taken : Answer::Unanswered;
+    if (!socket.canReadLine())
+        return Answer::Unanswered;
+    const QByteArray answer = socket.readLine();
+    return answer == TakenLine ? Answer::Taken : answer == RefusedLine ? Answer::Refused : Answer::Unanswered;
 }
 
 SingleInstance::Lock SingleInstance::takeLock()
@@ -228,10 +246,13 @@ void SingleInstance::read(QLocalSocket* client)
         drop(client);
         return;
     }
+    const bool refused = line == ShowLine && m_refusesShow;
     // Answered first: the other start waits only so long, and a request may open a dialog.
-    client->write(TakenLine);
+    client->write(refused ? RefusedLine : TakenLine);
     client->flush();
     client->disconnectFromServer();
+    if (refused)
+        return;
     if (line == ShowLine)
         emit showRequested();
     else

@@ -12,8 +12,9 @@ class QLocalSocket;
 class QLockFile;
 
 // The running program listens on a local socket named after its record folder, in the user's runtime folder, and
-// holds a lock file beside the records for as long as it runs. Two starts that miss each other's socket (one of
-// them without XDG_RUNTIME_DIR, say) still meet at the lock, so the record file never gets a second writer.
+// holds a lock file beside the records for as long as it runs (beside the socket while the folder is not made yet).
+// Two starts that miss each other's socket (one of them without XDG_RUNTIME_DIR, say) still meet at the lock when
+// the folder existed for both, so the record file never gets a second writer.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -35,8 +36,11 @@ public:
     ~SingleInstance() override;
     Q_DISABLE_COPY_MOVE(SingleInstance)
 
-    // Called once, before the event loop runs; blocks for a few seconds at most.
+    // Called once, before the event loop runs; blocks for a few seconds at most, or while a run without a window
+    // that refuses a request for one finishes (a minute at most).
     Outcome claim(Request request);
+    // A run without a display has no window to bring forward: a start that asks for one waits until it has ended.
+    void refuseShow() { m_refusesShow = true; }
     QString errorString() const { return m_error; }
     QString serverPath() const { return m_serverPath; }
 
@@ -45,7 +49,7 @@ signals:
     void autoConnectRequested();
 
 private:
-    enum class Answer { Taken, Unanswered, NobodyListens };
+    enum class Answer { Taken, Refused, Unanswered, NobodyListens };
     enum class Lock { Taken, Held, Failed };
 
     Answer ask(Request request);
@@ -62,5 +66,6 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     int m_clients = 0;
+    bool m_refusesShow = false;
     QString m_error;
 };

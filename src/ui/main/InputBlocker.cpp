@@ -68,8 +68,9 @@ bool InputBlocker::isBlocked(const QWidget* widget) const
             return false;
         if (window == m_window)
             return true;
-        // A menu or list that pops up belongs to the window it pops up from.
-        if (window->windowType() != Qt::Popup && window->isModal())
+        // A menu or list that pops up belongs to the window it pops up from; a dialog or a window beside the main
+        // window (the help) is a window of its own.
+        if (window->windowType() != Qt::Popup)
             return false;
     }
     return false;

@@ -38,8 +38,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Whether input for widget reaches the blocked window: the window itself, its menus and its other non-modal
-    // windows.
+    // Whether input for widget reaches the blocked window: the window itself and the menus and lists that pop up
+    // from it.
     bool isBlocked(const QWidget* widget) const;
 
     QWidget* m_window;

@@ -7,8 +7,6 @@ namespace {
 
 enum Column { Name, NetResource, Drv, AC, ColumnCount };
 
-constexpr QLatin1StringView RecordKeys("application/x-sharemount-record-keys");
-
 } // namespace
 
 RecordsModel::RecordsModel(QIcon rowIcon, QObject* parent)
@@ -83,19 +81,7 @@ Qt::ItemFlags RecordsModel::flags(const QModelIndex& index) const
     return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 
-QStringList RecordsModel::mimeTypes() const
+QMimeData* RecordsModel::mimeData(const QModelIndexList&) const
 {
-    return {RecordKeys};
-}
-
-QMimeData* RecordsModel::mimeData(const QModelIndexList& indexes) const
-{
-    QStringList keys;
-    for (const QModelIndex& index : indexes) {
-        if (index.column() == Name)
-            keys.append(index.data(KeyRole).toString());
-    }
-    auto* data = new QMimeData;
-    data->setData(RecordKeys, keys.join(u'\n').toLatin1());
-    return data;
+    return new QMimeData;
 }

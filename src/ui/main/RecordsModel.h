@@ -23,8 +23,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Rows are dragged onto the Connected Drives pane, which connects the selection and never reads the data.
-    QStringList mimeTypes() const override;
+    // Rows are dragged onto the Connected Drives pane, which connects the selection and never reads the data: a
+    // drag carries nothing for other programs.
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 private:

@@ -103,6 +103,16 @@ void popUpOnCurrentRow(const QTreeView* pane, QMenu* menu, Qt::MouseButton butto
         menu->popup(position);
 }
 
+// A drive dragged out of the pane is copied: a drop that takes it as a move must not remove its row.
+class DrivesPane final : public QTreeWidget
+{
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+};
+
 } // namespace
 
 // The batch moves through the record file on the editor's current record. A slot that cannot be read counts
@@ -161,10 +171,12 @@ frmMain::frmMain(Services services, QStringList arguments, QWidget* parent)
 
     m_trayIcon = new QSystemTrayIcon(artwork("app"), this);
     m_trayIcon->setToolTip(QStringLiteral("sharemount"));
+    // The tray shows the menu itself: under the pointer, or through the desktop's own menus where the icon is
+    // a status notifier.
+    m_trayIcon->setContextMenu(mPopupSys);
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &frmMain::trayIcon_Activated);
     m_blocker = new InputBlocker(this);
-    // The icon's menu ends an unattended start whose batch holds the window. A connect under way still finishes
-    // first: the close waits for it.
+    // The icon's menu ends an unattended start whose batch holds the window; a connect under way finishes first.
     m_blocker->letThrough(mPopupSys);
     // The one current record, created hidden with the window; start-up loads it once the record file is open.
     editor();
@@ -223,7 +235,7 @@ void frmMain::buildPanes(QWidget* client)
 
     Frame2
         = place(new QGroupBox(QStringLiteral("Connected Drives"), client), "Frame2", twipsRect(4680, 480, 4095, 3975));
-    lsvConnections = place(new QTreeWidget(Frame2), "lsvConnections", twipsRect(120, 240, 3855, 3615),
+    lsvConnections = place(new DrivesPane(Frame2), "lsvConnections", twipsRect(120, 240, 3855, 3615),
                            QStringLiteral("List of all connected drives"));
     lsvConnections->setHeaderLabels({QStringLiteral("Local Drive"), QStringLiteral("NetResource")});
     configurePane(lsvConnections);
@@ -328,6 +340,9 @@ frmMain::Startup frmMain::Form_Load()
     } else {
         show();
     }
+    m_started = true;
+    if (std::exchange(m_forwardAsked, false))
+        bringForward();
     return Startup::Running;
 }
 
@@ -402,8 +417,6 @@ void frmMain::trayIcon_Activated(QSystemTrayIcon::ActivationReason reason)
         mPopRestore_Click();
         break;
     case QSystemTrayIcon::Context:
-        mPopupSys->popup(QCursor::pos());
-        break;
     case QSystemTrayIcon::MiddleClick:
     case QSystemTrayIcon::Unknown:
         break;
@@ -434,7 +447,13 @@ void frmMain::changeEvent(QEvent* event)
 void frmMain::Form_Resize()
 {
     if (isMinimized() && m_trayIcon->isVisible() && m_services.trayAvailable())
-        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized())
+                    hide();
+            },
+            Qt::QueuedConnection);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -442,11 +461,20 @@ void frmMain::closeEvent(QCloseEvent* event)
     // A connect or a disconnect under way is finished first: the program must not end with a mount half made,
     // nor go on with one that its dialogs can no longer answer.
     if (m_busy || m_inConnect) {
+        m_closeAsked = true;
         event->ignore();
         return;
     }
     Form_Unload();
     event->accept();
+}
+
+void frmMain::closeIfAsked()
+{
+    if (m_closeAsked && !m_busy && !m_inConnect) {
+        m_closeAsked = false;
+        close();
+    }
 }
 
 void frmMain::tlbMain_ButtonClick(QAction* button)
@@ -553,12 +581,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         }
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
-        // The drop runs once the drag has ended: its connects and its editor open windows of their own.
+        // The drop runs once the drag has ended: its connects and its editor open windows of their own. By then a
+        // batch may have started, which moves the editor's current record.
         if (event->type() == QEvent::Drop) {
             QMetaObject::invokeMethod(
                 this,
                 [this, records] {
-                    records ? lsvRecords_OLEDragDrop() : runAlone(&frmMain::lsvConnections_OLEDragDrop);
+                    if (m_batch.isActive())
+                        return;
+                    records ? runAlone(&frmMain::lsvRecords_OLEDragDrop)
+                            : runAlone(&frmMain::lsvConnections_OLEDragDrop);
                 },
                 Qt::QueuedConnection);
         }
@@ -619,9 +651,12 @@ void frmMain::runAlone(void (frmMain::*command)())
 {
     if (m_busy || m_inConnect)
         return;
-    const QScopedValueRollback busy(m_busy, true);
-    const InputBlocker::Scope blocked(*m_blocker);
-    (this->*command)();
+    {
+        const QScopedValueRollback busy(m_busy, true);
+        const InputBlocker::Scope blocked(*m_blocker);
+        (this->*command)();
+    }
+    closeIfAsked();
 }
 
 void frmMain::showError(const QString& text)
@@ -676,15 +711,18 @@ void frmMain::Connect_Click(const QString& LocalDrive, const bool& AutoMap)
 {
     if (m_inConnect)
         return;
-    const QScopedValueRollback inConnect(m_inConnect, true);
-    const InputBlocker::Scope blocked(*m_blocker);
-    // Taken when the connect starts: whatever is loaded into the editor while it waits cannot reach it.
-    const RecordForm record = editor().form();
-    QString localDrive = LocalDrive;
-    bool autoMap = AutoMap;
-    // The drive-in-use dialog has closed before the connect that its OK asks for starts, so that the new connect
-    // can open it again.
-    while (connectRecord(record, localDrive, autoMap)) { }
+    {
+        const QScopedValueRollback inConnect(m_inConnect, true);
+        const InputBlocker::Scope blocked(*m_blocker);
+        // Taken when the connect starts: whatever is loaded into the editor while it waits cannot reach it.
+        const RecordForm record = editor().form();
+        QString localDrive = LocalDrive;
+        bool autoMap = AutoMap;
+        // The drive-in-use dialog has closed before the connect that its OK asks for starts, so that the new
+        // connect can open it again.
+        while (connectRecord(record, localDrive, autoMap)) { }
+    }
+    closeIfAsked();
 }
 
 bool frmMain::connectRecord(const RecordForm& record, QString& localDrive, bool& autoMap)
@@ -911,9 +949,16 @@ void frmMain::mnuAutoConnect_Click()
     SetStatusLight(QStringLiteral("Red"));
     lblStatus->setText(StatusText::AutoConnecting);
     m_batch.request();
-    // Disabled for the user to see; the blocker also keeps the dialogs of a connect usable.
-    setEnabled(false);
+    // Disabled for the user to see; the blocker also keeps the dialogs of a connect usable. Only the window's own
+    // controls: a disabled window would disable the icon's menu and the help window with it.
+    setControlsEnabled(false);
     holdInputForBatch();
+}
+
+void frmMain::setControlsEnabled(bool enabled)
+{
+    centralWidget()->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
 }
 
 void frmMain::holdInputForBatch()
@@ -930,6 +975,11 @@ void frmMain::requestAutoConnect()
 
 void frmMain::bringForward()
 {
+    // Asked during start-up's questions, it waits for the start to decide between window and batch.
+    if (!m_started) {
+        m_forwardAsked = true;
+        return;
+    }
     AutoMode = false;
     mPopRestore_Click();
 }
@@ -966,7 +1016,7 @@ void frmMain::endAutoConnect()
         m_blocker->release();
         m_batchHolds = false;
     }
-    setEnabled(true);
+    setControlsEnabled(true);
     // A failure that showed the window stays in sight.
     const QString failure = m_batch.lastFailure();
     lblStatus->setText(StatusText::autoConnectDone(failure));

@@ -154,6 +154,8 @@ private:
     bool retryOnError(const std::function<bool()>& step, const std::function<QString()>& error);
     void UpdateTrayIcon(qint16 action);
     void Form_Unload();
+    // A close asked for while a command or a connect ran, once that is done.
+    void closeIfAsked();
     void Form_Resize();
     void mPopExit_Click();
     void tlbMain_ButtonClick(QAction* button);
@@ -187,6 +189,7 @@ private:
     void askForPassword(const QString& remoteName);
     void connectEnded(const QString& remoteName, ConnectOutcome outcome, const QString& statusText);
     void holdInputForBatch();
+    void setControlsEnabled(bool enabled);
     void endAutoConnect();
     // A refusal or a failure: red light, its text, a beep.
     void showError(const QString& text);
@@ -214,6 +217,9 @@ private:
     bool m_inConnect = false;
     bool m_batchHolds = false; // the batch holds the window's input
     bool m_autoConnectAsked = false; // by a second start
+    bool m_forwardAsked = false; // by a second start during start-up
+    bool m_started = false; // start-up has shown the window or started the batch
+    bool m_closeAsked = false; // while a command or a connect ran
     ConnectOutcome m_outcome = ConnectOutcome::Connected; // of the last connect
     QString m_outcomeText;
     int m_exitStatus = 0;
