@@ -264,7 +264,23 @@ void TestAutoConnect::handsASecondStartToTheRunningOne()
         return m_program.state() == QProcess::Running;
     };
 
-    // A start for the window while an unattended run connects: that run keeps its window open after the batch.
+    // An unattended run without a display has no window to show: a start for one waits for it to end, then runs.
+    start(records);
+    QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
+    QProcess window;
+    QProcessEnvironment withDisplay = m_program.processEnvironment();
+    withDisplay.insert(QStringLiteral("DISPLAY"), m_display);
+    window.setProcessEnvironment(withDisplay);
+    window.start(QStringLiteral(DRVMAP_PATH), QStringList());
+    QVERIFY(m_program.waitForFinished(30000));
+    QCOMPARE(m_program.exitCode(), 0);
+    QVERIFY(!window.waitForFinished(2000));
+    window.kill();
+    QVERIFY(window.waitForFinished());
+    QCOMPARE(m_wnet->WNetCancelConnection2A(QStringLiteral("E:"), Wnet::CONNECT_UPDATE_PROFILE, true), NO_ERROR);
+
+    // A start for the window while an unattended run connects on a display: that run keeps its window open after
+    // the batch.
     start(records, m_display);
     QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
     QCOMPARE(startAgain({}), 0);
