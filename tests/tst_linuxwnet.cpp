@@ -426,8 +426,9 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
     // Back again, the server gets the file whole from the next mount of its share on the letter.
     QVERIFY(server.signal(SIGCONT));
     QCOMPARE(connectAs(wnet, server, "P:", ShareA), NO_ERROR);
-    // A retry of rclone's own may wait for the stopped server's earlier session to let go of the file.
-    QTRY_COMPARE_WITH_TIMEOUT(SlotBytes::readFile(server.shareFolder('a') + "/report.txt"), report, 30000);
+    // A retry of rclone's own may wait for the stopped server's earlier session to let go of the file, and rclone
+    // doubles its pause after each failed upload: 30 s were seen to fall short.
+    QTRY_COMPARE_WITH_TIMEOUT(SlotBytes::readFile(server.shareFolder('a') + "/report.txt"), report, 90000);
 
     // Dropped by force, the drive goes at once, and its rclone goes on trying. Another share can still have the
     // letter: the rclone is ended once it has sent nothing for the layer's limit.
