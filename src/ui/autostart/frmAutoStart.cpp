@@ -4,6 +4,7 @@
 #include "platform/AutostartFolder.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Layout.h"
+#include "ui/Panes.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -129,14 +130,14 @@ void frmAutoStart::cmdClose_Click()
 
 void frmAutoStart::lsvLinks_MouseUp(Qt::MouseButton button, QPoint position)
 {
-    if (button == Qt::RightButton && isCurrentRowSelected())
+    if (button == Qt::RightButton && isCurrentRowSelected(lsvLinks))
         mnuLinks->popup(position);
 }
 
 // Deletes whichever entry the row names, the program's own too; the buttons stay as they are until the next opening.
 void frmAutoStart::mnuDeleteLink_Click()
 {
-    if (isCurrentRowSelected()) {
+    if (isCurrentRowSelected(lsvLinks)) {
         QString error;
         if (!AutostartFolder::remove(StartupFolder, lsvLinks->currentItem()->text(0), &error)) {
             showError(error);
@@ -153,12 +154,6 @@ void frmAutoStart::ListStartupLinks()
     for (const QString& name : AutostartFolder::entries(folder))
         new QTreeWidgetItem(lsvLinks, {name});
     StartupFolder = folder + u'/';
-}
-
-bool frmAutoStart::isCurrentRowSelected() const
-{
-    const QTreeWidgetItem* current = lsvLinks->currentItem();
-    return current && current->isSelected();
 }
 
 void frmAutoStart::setButtonsByEntry()

@@ -49,7 +49,6 @@ private:
     void mnuDeleteLink_Click();
     void ListStartupLinks();
 
-    bool isCurrentRowSelected() const;
     // Add and Delete as the folder stands: only one of them has something to do.
     void setButtonsByEntry();
     void showError(const QString& description);

@@ -12,6 +12,7 @@
 #include "platform/FileManager.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Layout.h"
+#include "ui/Panes.h"
 #include "ui/about/frmAbout.h"
 #include "ui/about/frmHelp.h"
 #include "ui/autostart/frmAutoStart.h"
@@ -21,7 +22,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCursor>
 #include <QDir>
 #include <QDropEvent>
 #include <QGroupBox>
@@ -87,13 +87,6 @@ void configurePane(QTreeView* view)
     view->setDragDropMode(QAbstractItemView::DragDrop);
     view->setDefaultDropAction(Qt::CopyAction);
     view->setDropIndicatorShown(false);
-}
-
-// The row last clicked, when it is selected; Qt may report no current row at all.
-bool isCurrentRowSelected(const QTreeView* view)
-{
-    const QModelIndex current = view->currentIndex();
-    return current.isValid() && view->selectionModel()->isRowSelected(current.row(), current.parent());
 }
 
 // A pane's context menu opens where the right button is released over its selected current row.
