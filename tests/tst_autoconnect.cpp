@@ -47,6 +47,7 @@ private slots:
     void connectsTheDueRecordsOneATickWithoutADisplay();
     void staysOpenAfterAFailureOnADisplay();
     void handsASecondStartToTheRunningOne();
+    void saysBadProviderWithoutRclone();
 
 private:
     void startDisplay();
@@ -68,6 +69,7 @@ private:
     QProcess m_program;
     QProcess m_xvfb;
     QString m_display;
+    QString m_path; // PATH of the program's runs when set
 };
 
 void TestAutoConnect::initTestCase()
@@ -104,6 +106,7 @@ void TestAutoConnect::cleanup()
         QFile::remove(path);
     m_serverFiles.clear();
     m_data.reset();
+    m_path.clear();
 }
 
 // The program on these records, as a log-on script or a user unit starts it: a private home and no display unless
@@ -124,6 +127,8 @@ void TestAutoConnect::start(const QByteArray& records, const QString& display, c
     env.insert(QStringLiteral("XDG_CACHE_HOME"), path("cache"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("run"));
     env.insert(QStringLiteral("HOME"), path("home"));
+    if (!m_path.isEmpty())
+        env.insert(QStringLiteral("PATH"), m_path);
     m_program.setProcessEnvironment(env);
     m_program.setReadChannel(QProcess::StandardError);
     // Some log-on scripts and service managers leave SIGCHLD ignored for the programs they start.
@@ -300,6 +305,20 @@ void TestAutoConnect::handsASecondStartToTheRunningOne()
     QCOMPARE(startAgain({QStringLiteral("-auto")}), 0);
     QTRY_COMPARE_WITH_TIMEOUT(rcloneDrives(m_drives), QStringLiteral("E"), 30000);
     QVERIFY(stillRuns(0));
+}
+
+void TestAutoConnect::saysBadProviderWithoutRclone()
+{
+    // Nothing on PATH: of the programs found there, only rclone is needed before the mount.
+    QTemporaryDir programs;
+    m_path = programs.path();
+    start(SlotBytes::saved("First", ShareA, 1, 'T', 'T', "K:", userName('a'), encrypted('a')));
+    QVERIFY(m_program.waitForFinished(30000));
+    QCOMPARE(m_program.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(m_program.readAllStandardError()),
+             QStringLiteral("sharemount: rclone is missing: install the rclone package\n"
+                            "drvmap: record 1 (\\\\127.0.0.1\\sharea): ERROR: Bad Provider - Connect Failed!\n"));
+    QCOMPARE(rcloneDrives(m_drives), QString());
 }
 
 QTEST_GUILESS_MAIN(TestAutoConnect)

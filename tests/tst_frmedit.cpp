@@ -455,11 +455,15 @@ void TestFrmEdit::keepsTheEditsWhenTheWriteFails()
     e.chkAutoMap->setChecked(true);
     m_messages.setNextAnswers({Answer::Yes});
     press("Next");
+    QCOMPARE(status(), QStringLiteral("Record not saved: File too large"));
+    // A delete writes the blank slot: it fails the same way.
+    m_messages.setNextAnswers({Answer::Yes});
+    press("Clear");
     ::setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 
-    QCOMPARE(status(), QStringLiteral("Record not saved: File too large"));
-    QCOMPARE(m_messages.beeps, 1);
+    QCOMPARE(status(), QStringLiteral("Record not deleted: File too large"));
+    QCOMPARE(m_messages.beeps, 2);
     QCOMPARE(e.CurrentRec, qint16(6));
     QCOMPARE(e.txtRecordName->text(), QStringLiteral("New"));
     QVERIFY(e.chkAutoMap->isChecked());

@@ -1,9 +1,16 @@
 // The main window: start-up on the record file, the command line, the layout and the Records pane.
 #include "support/MainWindowTest.h"
+#include "ui/editor/frmEdit.h"
 #include "ui/main/RecordsModel.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 
@@ -24,6 +31,8 @@ private slots:
     void startsOnTheRecordFile_data();
     void startsOnTheRecordFile();
     void retriesOrGivesUpOnFileErrors();
+    void worksOnADamagedRecordFile_data();
+    void worksOnADamagedRecordFile();
     void startsUnattendedOnlyForExactlyAuto_data();
     void startsUnattendedOnlyForExactlyAuto();
     void hasTheLayout();
@@ -106,6 +115,65 @@ void TestFrmMain::retriesOrGivesUpOnFileErrors()
     QCOMPARE(create().Form_Load(), frmMain::Startup::Running);
     QCOMPARE(m_messages.asked.size(), 1);
     QVERIFY(QFileInfo(dataFile()).isFile());
+}
+
+void TestFrmMain::worksOnADamagedRecordFile_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("rows"); // listed; -1 for any number
+    const QByteArray three = SlotBytes::saved("One", "\\\\a\\b", 1) + SlotBytes::saved("Two", "\\\\a\\c", 2)
+        + SlotBytes::saved("Three", "\\\\a\\d", 3);
+    QTest::newRow("cut mid-slot") << three + SlotBytes::saved("Four", "\\\\a\\e", 4).left(100) << 4;
+    QByteArray noise(40 * 212 + 17, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    QTest::newRow("random bytes") << noise << -1;
+    QByteArray full;
+    for (int number = 1; number <= RecordFile::LastSlot; ++number)
+        full += SlotBytes::saved("R", "\\\\h\\s", qint16(number));
+    QTest::newRow("every slot") << full << int(RecordFile::LastSlot);
+}
+
+void TestFrmMain::worksOnADamagedRecordFile()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, rows);
+    QVERIFY(QDir().mkpath(m_folder) && SlotBytes::writeFile(dataFile(), contents));
+    frmMain& w = create();
+    QCOMPARE(w.Form_Load(), frmMain::Startup::Running);
+    QVERIFY(m_messages.asked.isEmpty());
+    if (rows >= 0)
+        QCOMPARE(w.lsvRecords->model()->rowCount(), rows);
+
+    // In the editor the user pages to slot 3 and back to 2, saves it renamed and deletes slot 3.
+    QTimer::singleShot(0, &w, [this] {
+        auto* editor = qobject_cast<frmEdit*>(QApplication::activeModalWidget());
+        QVERIFY(editor);
+        const auto leave = qScopeGuard([editor] { QTest::mouseClick(editor->cmdCancel, Qt::LeftButton); });
+        m_messages.setNextAnswers({Answer::No, Answer::No, Answer::No});
+        for (const char* key : {"Next", "Next", "Back"})
+            click(editor->tlbEdit, key);
+        QCOMPARE(editor->CurrentRec, qint16(2));
+        editor->txtRecordName->setText(QStringLiteral("Renamed"));
+        editor->txtRemoteName->setText(QStringLiteral("\\\\h\\s"));
+        editor->cmbDrive->setEditText(QStringLiteral("G:"));
+        click(editor->tlbEdit, "Save");
+        QCOMPARE(editor->lblStatus->text(), QStringLiteral("Current Record Has Been Saved."));
+        click(editor->tlbEdit, "Next");
+        m_messages.setNextAnswers({Answer::Yes});
+        click(editor->tlbEdit, "Clear");
+        QCOMPARE(editor->lblStatus->text(), QString());
+    });
+    click(w.tlbMain, "Edit");
+    QAbstractItemModel* model = w.lsvRecords->model();
+    QCOMPARE(model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("Renamed")).size(), 1);
+
+    // Only those two slots changed.
+    const QByteArray after = SlotBytes::readFile(dataFile());
+    QCOMPARE(after.size(), contents.size());
+    QCOMPARE(after.left(212), contents.left(212));
+    QCOMPARE(DriveRecord::fromSlot(after.mid(212, 212)).RecordName, QStringLiteral("Renamed"));
+    QCOMPARE(after.mid(2 * 212, 212), SlotBytes::deleted());
+    QVERIFY(after.mid(3 * 212) == contents.mid(3 * 212));
 }
 
 void TestFrmMain::startsUnattendedOnlyForExactlyAuto_data()

@@ -1,8 +1,10 @@
 // The Linux networking layer against a real Samba server on loopback, through real FUSE mounts.
+#include "connect/DriveLetters.h"
 #include "platform/LinuxWnet.h"
 #include "platform/RcloneMount.h"
 #include "platform/SmbProbe.h"
 #include "platform/Subprocess.h"
+#include "support/LayerCalls.h"
 #include "support/SambaTestbed.h"
 #include "support/SlotBytes.h"
 
@@ -24,47 +26,9 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace LayerCalls;
+
 namespace {
-
-const QString ShareA = QStringLiteral("\\\\127.0.0.1\\sharea");
-const QString ShareB = QStringLiteral("\\\\127.0.0.1\\shareb");
-
-// Connects as test user who of server, with the user's own password unless another is given.
-qint32 connectAs(Wnet& wnet, const SambaTestbed& server, const QString& localName, const QString& remoteName,
-                 char who = 'a', const QString& password = {})
-{
-    NETRESOURCE resource;
-    resource.lpLocalName = localName;
-    resource.lpRemoteName = remoteName;
-    return wnet.WNetAddConnection2A(resource, password.isEmpty() ? server.password(who) : password, server.user(who),
-                                    0);
-}
-
-qint32 cancel(Wnet& wnet, const QString& localName, bool force = false)
-{
-    return wnet.WNetCancelConnection2A(localName, Wnet::CONNECT_UPDATE_PROFILE, force);
-}
-
-// The remote name of drive localName, or the code that the layer answers instead.
-QString remoteOf(Wnet& wnet, const QString& localName)
-{
-    QString name;
-    quint32 length = Wnet::RemoteNameBufferLength;
-    const qint32 result = wnet.WNetGetConnectionA(localName, name, length);
-    return result == NO_ERROR ? name : QStringLiteral("code %1").arg(result);
-}
-
-// The processes whose folder under /proc matches.
-template <typename Matches>
-QList<pid_t> processes(const Matches& matches)
-{
-    QList<pid_t> found;
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (pid.toInt() > 0 && matches(QStringLiteral("/proc/") + pid))
-            found << pid_t(pid.toInt());
-    }
-    return found;
-}
 
 // Every process whose command line holds text, and every file under folders that others may read and that holds it.
 QStringList placesHolding(const QByteArray& text, const QStringList& folders)
@@ -84,16 +48,6 @@ QStringList placesHolding(const QByteArray& text, const QStringList& folders)
         }
     }
     return found;
-}
-
-// The rclone processes that serve, or served, the mount on mountPoint.
-QList<pid_t> rclonesServing(const QString& mountPoint)
-{
-    return processes([&](const QString& proc) {
-        const QList<QByteArray> arguments = SlotBytes::readFile(proc + "/cmdline").split('\0');
-        return arguments.size() > 3 && arguments[0].endsWith("rclone")
-            && arguments.contains(QFile::encodeName(mountPoint));
-    });
 }
 
 // Children of this process: those that run program, or those that have ended and wait to be collected.
@@ -125,6 +79,7 @@ private slots:
     void takesTheRemoteNameLiterally();
     void sendsEverySavedFileBeforeTheDriveGoes();
     void keepsWhatAServerThatStoppedDidNotGet();
+    void letsGoOfDrivesWhoseServerWasKilled();
     void givesALetterToOneConnectAtATime();
     void collectsTheProgramsItStarts();
     void boundsTheWaitForAnAbsentServer();
@@ -147,13 +102,7 @@ private:
 
 LinuxWnet::Settings TestLinuxWnet::settings(quint16 port, std::chrono::milliseconds limit) const
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("SHAREMOUNT_DRIVES"), m_drives.path());
-    environment.insert(QStringLiteral("SHAREMOUNT_SMB_PORT"), QString::number(port));
-    LinuxWnet::Settings settings = LinuxWnet::settingsFrom(environment);
-    settings.probeProgram = QStringLiteral(SMBPROBE_PATH);
-    // A run's own, so that no earlier run's unsent files reach this run's servers.
-    settings.cacheFolder = m_cache.path();
+    LinuxWnet::Settings settings = settingsFor(m_drives.path(), m_cache.path(), port);
     settings.limit = limit;
     return settings;
 }
@@ -285,18 +234,22 @@ void TestLinuxWnet::tellsFreeLettersFromTakenOnes()
 void TestLinuxWnet::takesTheRemoteNameLiterally_data()
 {
     QTest::addColumn<QString>("folder");
-    QTest::newRow("share root") << QString();
-    // Commas, quotes, equals signs and spaces become no option of rclone or of the mount (",ro" would make the
-    // drive read-only).
-    QTest::newRow("option text") << QStringLiteral("odd, name 'y'=x,ro");
+    QTest::addColumn<QString>("domain"); // of the log-on, which Samba takes whatever it is
+    QTest::newRow("share root") << QString() << QString();
+    // Commas, quotes, equals signs, spaces, leading dashes and rclone's "%(setting)s" become no option of rclone, of
+    // its configuration or of the mount (",ro" would make the drive read-only).
+    QTest::newRow("option text") << QStringLiteral("odd, name 'y'=x,ro") << QStringLiteral("d`, host = x'\"=,ro");
+    QTest::newRow("leading dashes") << QStringLiteral("--read-only -o ro") << QStringLiteral("--config=/dev/null");
+    QTest::newRow("rclone setting") << QStringLiteral("%(host)s") << QStringLiteral("`%");
     // rclone's default encoding would mount full-width look-alikes of these: another, empty folder.
-    QTest::newRow("trailing period") << QStringLiteral("Acme Inc.");
-    QTest::newRow("trailing space") << QStringLiteral("Old Files \\2024");
+    QTest::newRow("trailing period") << QStringLiteral("Acme Inc.") << QString();
+    QTest::newRow("trailing space") << QStringLiteral("Old Files \\2024") << QString();
 }
 
 void TestLinuxWnet::takesTheRemoteNameLiterally()
 {
     QFETCH(QString, folder);
+    QFETCH(QString, domain);
     const QString shareFolder = m_samba.shareFolder('a');
     const QString serverFolder = shareFolder + u'/' + QString(folder).replace(u'\\', u'/');
     QVERIFY(QDir().mkpath(serverFolder));
@@ -304,8 +257,28 @@ void TestLinuxWnet::takesTheRemoteNameLiterally()
     QProcess::execute(QStringLiteral("chown"), {"-R", "60001:60000", shareFolder});
     const QString remoteName = ShareA + (folder.isEmpty() ? QString() : u'\\' + folder);
 
-    QCOMPARE(connectAs(*m_wnet, m_samba, "O:", remoteName), NO_ERROR);
+    NETRESOURCE resource;
+    resource.lpLocalName = QStringLiteral("O:");
+    resource.lpRemoteName = remoteName;
+    const QString user = domain.isEmpty() ? m_samba.user('a') : domain + u'\\' + m_samba.user('a');
+    QCOMPARE(m_wnet->WNetAddConnection2A(resource, m_samba.password('a'), user, 0), NO_ERROR);
     QCOMPARE(SlotBytes::readFile(letterFolder('O') + "/marker.txt"), QByteArray("inside"));
+    // The check helper takes its request on a channel of its own, and rclone has the share's path after its
+    // remote's name and as the mount's name, each a whole argument: nothing else of the names is on a command line.
+    QString path = QStringLiteral("sharea");
+    if (!folder.isEmpty())
+        path += u'/' + QString(folder).replace(u'\\', u'/');
+    QCOMPARE(SlotBytes::readFile(QStringLiteral("/proc/%1/cmdline").arg(childProcesses(SMBPROBE_PATH).value(0))),
+             QByteArray(SMBPROBE_PATH) + '\0');
+    const QList<QByteArray> arguments
+        = SlotBytes::readFile(QStringLiteral("/proc/%1/cmdline").arg(rclonesServing(letterFolder('O')).value(0)))
+              .split('\0');
+    QVERIFY(arguments.size() > 5);
+    QVERIFY2(arguments[2].endsWith(':' + path.toUtf8()), arguments[2].constData());
+    QCOMPARE(arguments[5], "//127.0.0.1/" + path.toUtf8());
+    for (const QByteArray& argument : arguments.mid(6))
+        QVERIFY2(!(argument.contains("sharea") || (!domain.isEmpty() && argument.contains(domain.toUtf8()))),
+                 argument.constData());
     // Windows reserves ":" and "?": the server takes such a file under full-width look-alikes of them.
     const QStringList saved {"saved.txt", "draft.", "a:b?.txt"};
     for (const QString& name : saved)
@@ -372,17 +345,9 @@ void TestLinuxWnet::sendsEverySavedFileBeforeTheDriveGoes()
 
 void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
 {
-    QTemporaryDir dir;
-    // smbd serves the shares as their users, who must be able to reach them.
-    QVERIFY(QFile::setPermissions(
-        dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    const QString testbedDir = dir.filePath(QStringLiteral("samba"));
-    QVERIFY(SambaTestbed::run(QStringLiteral("start"), testbedDir));
-    const SambaTestbed server = SambaTestbed::at(testbedDir);
-    const auto stopServer = qScopeGuard([&] {
-        server.signal(SIGCONT);
-        SambaTestbed::run(QStringLiteral("stop"), testbedDir);
-    });
+    PrivateSamba ownServer;
+    QVERIFY(ownServer.start());
+    const SambaTestbed& server = ownServer.server();
     LinuxWnet wnet(settings(server.port()));
     // The disconnects give up on a server that has stopped answering sooner than the layer would.
     LinuxWnet impatient(settings(server.port(), std::chrono::milliseconds(2000)));
@@ -404,9 +369,12 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
     QCOMPARE(connectAs(wnet, server, "P:", ShareA), NO_ERROR);
     const QByteArray report(1 << 20, 'r');
     QVERIFY(saveWhileStopped(QStringLiteral("report.txt"), report));
-    // And the mount's own process stops answering: anything that looked into the mount would hang now.
+    // And the mount's own process stops answering: anything that looked into the mount would hang now. Only once it
+    // has the file's release, which the kernel sends after the close has returned: else it would never send the file.
     const pid_t rclone = rclonesServing(letterFolder('P')).value(0);
     QVERIFY(rclone > 0);
+    RcloneMount::awaitReleases(*RcloneMount::findServer(letterFolder('P')), letterFolder('P'),
+                               std::chrono::seconds(10));
     const UniqueFd stopped = Subprocess::openProcess(rclone);
     QCOMPARE(kill(rclone, SIGSTOP), 0);
     const auto endRclone
@@ -426,8 +394,7 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
     // Back again, the server gets the file whole from the next mount of its share on the letter.
     QVERIFY(server.signal(SIGCONT));
     QCOMPARE(connectAs(wnet, server, "P:", ShareA), NO_ERROR);
-    // A retry of rclone's own may wait for the stopped server's earlier session to let go of the file, and rclone
-    // doubles its pause after each failed upload: 30 s were seen to fall short.
+    // rclone sends it as it starts, before the mount is made; the bound only guards against a hang.
     QTRY_COMPARE_WITH_TIMEOUT(SlotBytes::readFile(server.shareFolder('a') + "/report.txt"), report, 90000);
 
     // Dropped by force, the drive goes at once, and its rclone goes on trying. Another share can still have the
@@ -449,6 +416,39 @@ void TestLinuxWnet::keepsWhatAServerThatStoppedDidNotGet()
 
     // Each mount added its messages to the log; none emptied it.
     QCOMPARE(SlotBytes::readFile(letterCache('P') + ".log").count("ShareMount: mounting"), 4);
+}
+
+void TestLinuxWnet::letsGoOfDrivesWhoseServerWasKilled()
+{
+    PrivateSamba ownServer;
+    QVERIFY(ownServer.start());
+    LinuxWnet wnet(settings(ownServer.server().port(), std::chrono::milliseconds(2000)));
+    QCOMPARE(connectAs(wnet, ownServer.server(), "X:", ShareA), NO_ERROR);
+    QCOMPARE(connectAs(wnet, ownServer.server(), "Y:", ShareA), NO_ERROR);
+    QVERIFY(ownServer.server().signal(SIGKILL));
+
+    // The window's scan still lists both drives, and the disconnects detach them, each within a bound that only
+    // a hang would pass.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(DriveLetters::networkLetters(wnet), QList<QChar>({u'X', u'Y'}));
+    QCOMPARE(DriveLetters::connectionName(wnet, "Y:"), ShareA);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QStringLiteral("listing took %1 ms").arg(clock.elapsed())));
+    clock.start();
+    QCOMPARE(cancel(wnet, "X:"), NO_ERROR);
+    QCOMPARE(cancel(wnet, "Y:", true), NO_ERROR);
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QStringLiteral("disconnects took %1 ms").arg(clock.elapsed())));
+    QCOMPARE(DriveLetters::networkLetters(wnet), QList<QChar>());
+    QTRY_COMPARE(rclonesServing(letterFolder('X')) + rclonesServing(letterFolder('Y')), QList<pid_t>());
+
+    // Started again, the server takes a new connect to the same letter.
+    QVERIFY(ownServer.start());
+    LinuxWnet restarted(settings(ownServer.server().port()));
+    QCOMPARE(connectAs(restarted, ownServer.server(), "X:", ShareA), NO_ERROR);
+    QVERIFY(SlotBytes::writeFile(letterFolder('X') + "/after.txt", "saved after the restart"));
+    QCOMPARE(cancel(restarted, "X:"), NO_ERROR);
+    QCOMPARE(SlotBytes::readFile(ownServer.server().shareFolder('a') + "/after.txt"),
+             QByteArray("saved after the restart"));
 }
 
 void TestLinuxWnet::givesALetterToOneConnectAtATime()

@@ -1,13 +1,15 @@
 // Drive letters read from a mount table the test writes, remote names taken apart, passwords obscured for rclone,
-// and the codes that have no text.
+// the uploads left in a drive's cache, and the codes that have no text.
 #include "net/GetError.h"
 #include "platform/LinuxWnet.h"
 #include "platform/MountTable.h"
+#include "platform/RcloneCache.h"
 #include "platform/RcloneMount.h"
 #include "platform/SmbShare.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,7 @@ private slots:
     void classifiesLettersFromTheTable();
     void takesRemoteNamesApart();
     void obscuresAsRcloneReveals();
+    void tellsTheUploadsLeftInTheCache();
     void namesCodesWithoutATextByNumber();
 };
 
@@ -182,6 +185,36 @@ void TestMountTable::obscuresAsRcloneReveals()
         QCOMPARE(reveal.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(reveal.readAllStandardOutput()).chopped(1), password);
     }
+}
+
+void TestMountTable::tellsTheUploadsLeftInTheCache()
+{
+    QTemporaryDir cache;
+    const auto put = [&](const QString& path, const QByteArray& content) {
+        QDir().mkpath(QFileInfo(cache.filePath(path)).path());
+        QFile file(cache.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    const QString uploads = QStringLiteral("drive/share");
+    // Sent, still to send, a note that cannot be read, and a copy whose note rclone never wrote; in folders too.
+    put(QStringLiteral("vfs/drive/share/sent.txt"), "a");
+    put(QStringLiteral("vfsMeta/drive/share/sent.txt"), R"({"Dirty":false})");
+    put(QStringLiteral("vfs/drive/share/sub/.due"), "b");
+    put(QStringLiteral("vfsMeta/drive/share/sub/.due"), R"({"Dirty":true})");
+    put(QStringLiteral("vfs/drive/share/torn.txt"), "c");
+    put(QStringLiteral("vfsMeta/drive/share/torn.txt"), R"({"Dir)");
+    put(QStringLiteral("vfs/drive/share/sub/cut off.txt"), "d");
+
+    QCOMPARE(RcloneCache::pending(cache.path(), uploads), QStringList({"sub/.due", "torn.txt"}));
+    QCOMPARE(RcloneCache::unnoted(cache.path(), uploads), QStringList {"sub/cut off.txt"});
+
+    // Only the copy of what was sent goes; what may still be the only copy stays.
+    RcloneCache::removeFinished(cache.path());
+    QVERIFY(!QFile::exists(cache.filePath(QStringLiteral("vfs/drive/share/sent.txt"))));
+    QVERIFY(!QFile::exists(cache.filePath(QStringLiteral("vfsMeta/drive/share/sent.txt"))));
+    QCOMPARE(RcloneCache::pending(cache.path(), uploads), QStringList({"sub/.due", "torn.txt"}));
+    QCOMPARE(RcloneCache::unnoted(cache.path(), uploads), QStringList {"sub/cut off.txt"});
 }
 
 void TestMountTable::namesCodesWithoutATextByNumber()

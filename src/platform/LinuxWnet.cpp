@@ -256,13 +256,15 @@ qint32 LinuxWnet::WNetCancelConnection2A(const QString& name, qint32, bool force
         return ERROR_NOT_CONNECTED;
     // After the unmount, the drive's rclone still has the files saved on the drive to send. Forced, the drive goes
     // at once and the sending goes on behind it.
-    const std::optional<RcloneMount::Server> rclone = force ? std::nullopt : RcloneMount::findServer(mount->mountPoint);
+    const std::optional<RcloneMount::Server> rclone = RcloneMount::findServer(mount->mountPoint);
+    if (rclone)
+        RcloneMount::awaitReleases(*rclone, mount->mountPoint, m_settings.limit);
     const qint32 result = Unmount::unmount(*mount, force, m_settings.environment, m_settings.limit);
     if (result != NO_ERROR)
         return result;
     // The letter's folder goes with the drive; a folder that still holds something stays.
     rmdir(QFile::encodeName(mount->mountPoint).constData());
-    if (!rclone)
+    if (!rclone || force)
         return NO_ERROR;
     const qint32 sent = RcloneMount::finishUploads(*rclone, m_settings.limit);
     // Only while no rclone uses the cache: no connect may start one meanwhile.

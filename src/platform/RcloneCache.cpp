@@ -56,6 +56,21 @@ QStringList pending(const QString& cacheFolder, const QString& uploads)
     return files;
 }
 
+QStringList unnoted(const QString& cacheFolder, const QString& uploads)
+{
+    const QDir copies(cacheFolder + u'/' + DataFolder + u'/' + uploads);
+    const QString notes = cacheFolder + u'/' + NotesFolder + u'/' + uploads + u'/';
+    QStringList files;
+    QDirIterator each(copies.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (each.hasNext()) {
+        const QString file = copies.relativeFilePath(each.next());
+        if (!QFile::exists(notes + file))
+            files.append(file);
+    }
+    files.sort();
+    return files;
+}
+
 void removeFinished(const QString& cacheFolder)
 {
     const QDir notes(cacheFolder + u'/' + NotesFolder);

@@ -10,6 +10,10 @@ namespace RcloneCache {
 // not yet sent to the server whole, as paths below the share.
 QStringList pending(const QString& cacheFolder, const QString& uploads);
 
+// The files under uploads whose copy rclone holds but took no note on: it ended before the drive's release of the
+// file reached it. Their next mount does not send them.
+QStringList unnoted(const QString& cacheFolder, const QString& uploads);
+
 // Removes the copies of files that have reached the server; files still to be sent stay for the next mount.
 // Only while no rclone uses the cache.
 void removeFinished(const QString& cacheFolder);

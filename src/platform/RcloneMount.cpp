@@ -12,7 +12,10 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
+#include <climits>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
@@ -99,6 +102,8 @@ QProcessEnvironment rcloneEnvironment(const RcloneMount::Request& request)
 // rclone mount <remote>:<path> <mount point> and options: findServer() knows a drive's rclone by this shape.
 QStringList rcloneArguments(const RcloneMount::Request& request, const QString& remote)
 {
+    // Reads keep rclone's defaults, a 16 MiB buffer filled ahead in 1 MiB requests: without it (--buffer-size 0)
+    // reads are quicker on loopback, but each of the kernel's 128 KiB requests would wait a network round trip.
     return {
         QStringLiteral("mount"),
         // After the remote's name everything is path: no option can hide in the share's name.
@@ -243,6 +248,29 @@ private:
     Subprocess m_rclone;
 };
 
+// Where a link in /proc points, read without looking at the target: one on a drive that hangs would hang a stat.
+QString linkTarget(const QByteArray& link)
+{
+    char target[PATH_MAX];
+    const ssize_t size = readlink(link.constData(), target, sizeof target);
+    return size > 0 ? QFile::decodeName(QByteArray(target, size)) : QString();
+}
+
+// Calls visit with where each descriptor of a process points.
+template <typename Visit>
+void forEachDescriptor(const QString& pid, const Visit& visit)
+{
+    const QByteArray folder = "/proc/" + pid.toLatin1() + "/fd/";
+    DIR* descriptors = opendir(folder.constData());
+    if (!descriptors)
+        return;
+    while (const dirent* entry = readdir(descriptors)) {
+        if (entry->d_name[0] != '.')
+            visit(linkTarget(folder + entry->d_name));
+    }
+    closedir(descriptors);
+}
+
 // A process's command line, an argument a part.
 QList<QByteArray> commandLine(const QString& pid)
 {
@@ -333,6 +361,39 @@ std::optional<Server> findServer(const QString& mountPoint)
     return std::nullopt;
 }
 
+void awaitReleases(const Server& rclone, const QString& mountPoint, std::chrono::milliseconds limit)
+{
+    if (rclone.cacheFolder.isEmpty())
+        return;
+    // rclone holds a file open in its cache, under the file's name on the drive, from the file's opening on the
+    // drive to its release. A file that a program still has open on the drive is released later.
+    const QString rclonePid = QString::number(rclone.pid);
+    const QString cached
+        = QFileInfo(rclone.cacheFolder).canonicalFilePath() + QStringLiteral("/vfs/") + rclone.uploads + u'/';
+    const QString onDrive = mountPoint + u'/';
+    const auto unreleased = [&] {
+        QSet<QString> names;
+        forEachDescriptor(rclonePid, [&](const QString& target) {
+            if (target.startsWith(cached))
+                names.insert(target.mid(cached.size()));
+        });
+        // Only a program's own files are open on its drives, so every process that could use one can be looked at.
+        const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        for (qsizetype i = 0; i < pids.size() && !names.isEmpty(); ++i) {
+            if (pids[i].toInt() > 0 && pids[i] != rclonePid) {
+                forEachDescriptor(pids[i], [&](const QString& target) {
+                    if (target.startsWith(onDrive))
+                        names.remove(target.mid(onDrive.size()));
+                });
+            }
+        }
+        return !names.isEmpty();
+    };
+    const Clock::time_point deadline = Clock::now() + limit;
+    while (unreleased() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 qint32 finishUploads(const Server& rclone, std::chrono::milliseconds limit)
 {
     // Uploads take as long as they take while they move. rclone writes what it sends to the server's socket;
@@ -364,15 +425,26 @@ qint32 finishUploads(const Server& rclone, std::chrono::milliseconds limit)
         return ended ? NO_ERROR : ERROR_EXTENDED_ERROR;
     }
     const QStringList pending = RcloneCache::pending(rclone.cacheFolder, rclone.uploads);
-    if (pending.isEmpty())
+    const QStringList unnoted = RcloneCache::unnoted(rclone.cacheFolder, rclone.uploads);
+    if (pending.isEmpty() && unnoted.isEmpty())
         return NO_ERROR;
-    qWarning().noquote() << QStringLiteral("sharemount: %1 saved on the drive did not reach the server; kept in %2 "
-                                           "until the share is connected to this letter again:")
-                                .arg(pending.size() == 1 ? QStringLiteral("1 file")
-                                                         : QStringLiteral("%1 files").arg(pending.size()),
-                                     rclone.cacheFolder);
-    for (const QString& file : pending)
-        qWarning().noquote() << QStringLiteral("    ") + file;
+    // what names the files as %1 and the folder as %2.
+    const auto report = [](const QStringList& files, const QString& what, const QString& folder) {
+        if (files.isEmpty())
+            return;
+        qWarning().noquote() << what.arg(
+            files.size() == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files.size()), folder);
+        for (const QString& file : files)
+            qWarning().noquote() << QStringLiteral("    ") + file;
+    };
+    report(pending,
+           QStringLiteral("sharemount: %1 saved on the drive did not reach the server; kept in %2 until the share is "
+                          "connected to this letter again:"),
+           rclone.cacheFolder);
+    report(unnoted,
+           QStringLiteral("sharemount: rclone ended before it knew that %1 saved on the drive had been closed; they "
+                          "may not have reached the server, and their copies in %2 are not sent again:"),
+           rclone.cacheFolder + QStringLiteral("/vfs/") + rclone.uploads);
     return ERROR_EXTENDED_ERROR;
 }
 

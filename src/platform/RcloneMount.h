@@ -53,6 +53,11 @@ struct Server
 };
 std::optional<Server> findServer(const QString& mountPoint);
 
+// Waits, at most limit, until rclone has handled the release of every file closed on the drive on mountPoint. The
+// kernel sends a release after the close has returned, and an unmount before rclone has it drops the release, and
+// with it the file's upload.
+void awaitReleases(const Server& rclone, const QString& mountPoint, std::chrono::milliseconds limit);
+
 // Waits for the rclone of a drive that has been unmounted to send what was saved on the drive and to end. One
 // that has sent nothing for limit (its server has gone) is ended, and what it could not send waits in the
 // cache for the next mount of the share on the letter. NO_ERROR when every file saved on the drive has reached

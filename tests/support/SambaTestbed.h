@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -34,6 +35,8 @@ public:
     // server that has stopped answering, SIGCONT brings it back.
     bool signal(int signal) const
     {
+        if (!isRunning())
+            return false;
         QFile pidFile(m_dir + QStringLiteral("/run/smbd.pid"));
         const pid_t smbd = pidFile.open(QIODevice::ReadOnly) ? pid_t(pidFile.readAll().trimmed().toInt()) : 0;
         return smbd > 0 && ::kill(-smbd, signal) == 0;
@@ -51,4 +54,37 @@ public:
 private:
     QString m_dir;
     QMap<QByteArray, QString> m_values;
+};
+
+// A server of a test's own, which the test may stop, kill and start again; it goes with the test.
+class PrivateSamba
+{
+public:
+    PrivateSamba()
+    {
+        // smbd serves the shares as their users, who must be able to reach them.
+        QFile::setPermissions(
+            m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    }
+    ~PrivateSamba()
+    {
+        m_server.signal(SIGCONT);
+        SambaTestbed::run(QStringLiteral("stop"), testbedDir());
+    }
+    Q_DISABLE_COPY_MOVE(PrivateSamba)
+
+    // Starts it, afresh: on another port, with empty shares.
+    bool start()
+    {
+        m_server = SambaTestbed::run(QStringLiteral("start"), testbedDir()) ? SambaTestbed::at(testbedDir())
+                                                                            : SambaTestbed();
+        return m_server.isRunning();
+    }
+    const SambaTestbed& server() const { return m_server; }
+
+private:
+    QString testbedDir() const { return m_dir.filePath(QStringLiteral("samba")); }
+
+    QTemporaryDir m_dir;
+    SambaTestbed m_server;
 };
