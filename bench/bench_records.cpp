@@ -1,5 +1,6 @@
 // Times filling the Records pane from record files of 1,000 and 32,767 saved slots, and the editor's scan for the
-// slot of a new record through them.
+// slot of a new record through them. Prints rows for the bench target's table.
+#include "BenchSupport.h"
 #include "platform/ConsoleMessageBoxes.h"
 #include "platform/ProcessSignals.h"
 #include "records/RecordForm.h"
@@ -10,41 +11,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTreeView>
 
-#include <algorithm>
-#include <cstdio>
-
-namespace {
-
-QByteArray savedSlots(int count)
-{
-    QByteArray bytes;
-    bytes.reserve(qsizetype(count) * DriveRecord::SlotSize);
-    for (int slot = 1; slot <= count; ++slot) {
-        DriveRecord record;
-        record.RecordName = QStringLiteral("Record %1").arg(slot);
-        record.RemoteName = QStringLiteral("\\\\fileserver%1\\share%2").arg(slot % 7).arg(slot);
-        record.UserName = QStringLiteral("user%1").arg(slot % 13);
-        record.Password = QStringLiteral("351346");
-        record.AutoConnect = QString::fromLatin1(slot % 3 ? "T" : "F");
-        record.AutoMap = QString::fromLatin1(slot % 5 ? "F" : "T");
-        record.LocalDrive = QStringLiteral("K:");
-        record.PromptPassword = QStringLiteral("F");
-        record.RecordNumber = static_cast<qint16>(slot);
-        bytes += record.toSlot();
-    }
-    return bytes;
-}
-
-double medianMs(QList<qint64> nanoseconds)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    return double(nanoseconds.at(nanoseconds.size() / 2)) / 1e6;
-}
-
-} // namespace
+using Bench::medianMs;
 
 int main(int argc, char** argv)
 {
@@ -56,11 +27,10 @@ int main(int argc, char** argv)
     FakeWnet wnet;
     constexpr int Runs = 11;
 
-    std::printf("%-8s %14s %14s %14s %8s\n", "slots", "listing (ms)", "UpdateRecords", "new slot (ms)", "rows");
     for (const int count : {1000, int(RecordFile::LastSlot)}) {
         QTemporaryDir folder;
         QFile file(folder.filePath(QString::fromLatin1(RecordFile::FileName)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(savedSlots(count)) < 0)
+        if (!file.open(QIODevice::WriteOnly) || file.write(Bench::savedSlots(count)) < 0)
             return 1;
         file.close();
 
@@ -88,11 +58,15 @@ int main(int argc, char** argv)
             if (rows.rows.size() != count || found.slot.value_or(0) != (count < RecordFile::LastSlot ? count + 1 : 0))
                 return 1;
         }
-        std::printf("%-8d %14.2f %14.2f %14.2f %8d\n", count, medianMs(listing), medianMs(update), medianMs(newSlot),
-                    window.lsvRecords->model()->rowCount());
+        const QString slotCount = QLocale(QLocale::English).toString(count);
+        const QString ms = QStringLiteral("ms");
+        // UpdateRecords re-reads the file and rebuilds the pane.
+        Bench::row(QStringLiteral("Records pane fill, %1 slots (median of %2)").arg(slotCount).arg(Runs),
+                   medianMs(update), 2, ms, {},
+                   QStringLiteral("of which reading the listing %1").arg(medianMs(listing), 0, 'f', 2));
+        // A full file has no new slot: the scan reads every slot from 2 to the end either way.
+        Bench::row(QStringLiteral("Editor's scan for a new record's slot, %1 slots").arg(slotCount), medianMs(newSlot),
+                   2, ms);
     }
-    std::printf(
-        "median of %d runs; UpdateRecords re-reads the file and rebuilds the pane; a full file has no new slot\n",
-        Runs);
     return 0;
 }
