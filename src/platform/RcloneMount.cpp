@@ -256,7 +256,7 @@ QString linkTarget(const QByteArray& link)
     return size > 0 ? QFile::decodeName(QByteArray(target, size)) : QString();
 }
 
-// Calls visit with where each descriptor of a process points.
+// Calls visit with each descriptor's number and where it points.
 template <typename Visit>
 void forEachDescriptor(const QString& pid, const Visit& visit)
 {
@@ -266,9 +266,18 @@ void forEachDescriptor(const QString& pid, const Visit& visit)
         return;
     while (const dirent* entry = readdir(descriptors)) {
         if (entry->d_name[0] != '.')
-            visit(linkTarget(folder + entry->d_name));
+            visit(QByteArray(entry->d_name), linkTarget(folder + entry->d_name));
     }
     closedir(descriptors);
+}
+
+bool isOpenForWriting(const QString& pid, const QByteArray& descriptor)
+{
+    // "flags:\t" and the open flags in octal, on a line of their own.
+    QFile info(QStringLiteral("/proc/%1/fdinfo/").arg(pid) + QLatin1String(descriptor));
+    const QByteArray text = info.open(QIODevice::ReadOnly) ? info.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("flags:\t");
+    return at >= 0 && (text.mid(at + 7).split('\n').value(0).toInt(nullptr, 8) & O_ACCMODE) != O_RDONLY;
 }
 
 // A process's command line, an argument a part.
@@ -373,15 +382,16 @@ void awaitReleases(const Server& rclone, const QString& mountPoint, std::chrono:
     const QString onDrive = mountPoint + u'/';
     const auto unreleased = [&] {
         QSet<QString> names;
-        forEachDescriptor(rclonePid, [&](const QString& target) {
-            if (target.startsWith(cached))
+        // Its uploads read the copy on descriptors of their own, opened for reading only.
+        forEachDescriptor(rclonePid, [&](const QByteArray& descriptor, const QString& target) {
+            if (target.startsWith(cached) && isOpenForWriting(rclonePid, descriptor))
                 names.insert(target.mid(cached.size()));
         });
         // Only a program's own files are open on its drives, so every process that could use one can be looked at.
         const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
         for (qsizetype i = 0; i < pids.size() && !names.isEmpty(); ++i) {
             if (pids[i].toInt() > 0 && pids[i] != rclonePid) {
-                forEachDescriptor(pids[i], [&](const QString& target) {
+                forEachDescriptor(pids[i], [&](const QByteArray&, const QString& target) {
                     if (target.startsWith(onDrive))
                         names.remove(target.mid(onDrive.size()));
                 });
