@@ -1,5 +1,5 @@
-// The 212-byte slot layout, the reading rules and the blank-slot rule.
-#include "records/Cp1252.h"
+// The 212-byte slot layout, the reading rules and the blank-slot rule. The fuzz target checks that any slot reads
+// back as it is written; these are the exact bytes the file format promises.
 #include "records/DriveRecord.h"
 #include "support/SlotBytes.h"
 
@@ -11,9 +11,7 @@ class TestDriveRecord : public QObject
 
 private slots:
     void writesExactSlotBytes();
-    void cutsLongValuesToTheirFields();
     void readsTextUpToPaddingAndZeroBytes();
-    void readsShortAndZeroSlots();
     void flagsAreSetOnlyByT();
     void blankRuleCoversTwelveCodes();
     void storesWindows1252Text();
@@ -29,35 +27,23 @@ void TestDriveRecord::writesExactSlotBytes()
                         QStringLiteral("F"),
                         QStringLiteral("G:"),
                         QStringLiteral("F"),
-                        258};
+                        -2};
     const QByteArray expected
-        = SlotBytes::saved("Office", "\\\\server\\share", 258, 'T', 'F', "G:", "alice", "351346", 'F');
+        = SlotBytes::saved("Office", "\\\\server\\share", -2, 'T', 'F', "G:", "alice", "351346", 'F');
     QCOMPARE(record.toSlot(), expected);
     QCOMPARE(DriveRecord::fromSlot(expected), record);
 
-    record.RecordNumber = -2;
-    QCOMPARE(record.toSlot().mid(210), QByteArray("\xFE\xFF", 2));
-    QCOMPARE(DriveRecord::fromSlot(record.toSlot()).RecordNumber, qint16(-2));
-}
-
-void TestDriveRecord::cutsLongValuesToTheirFields()
-{
-    DriveRecord record;
+    // Long values are cut to their fields; empty flags are written as spaces, never as zero bytes that would end
+    // the slot early.
+    record = DriveRecord();
     record.RecordName = QStringLiteral("A twenty-char name!!");
     record.RemoteName = QString(80, u'r');
     record.UserName = QStringLiteral("domain\\a-long-user");
     record.Password = QString(120, u'A');
     record.LocalDrive = QStringLiteral("XYZ");
-
-    const QByteArray slot = record.toSlot();
-    QCOMPARE(slot.size(), 212);
-    QCOMPARE(slot.left(15), QByteArray("A twenty-char n"));
-    QCOMPARE(slot.mid(15, 75), QByteArray(75, 'r'));
-    QCOMPARE(slot.mid(90, 15), QByteArray("domain\\a-long-u"));
-    QCOMPARE(slot.mid(105, 100), QByteArray(100, 'A'));
-    QCOMPARE(slot.mid(207, 2), QByteArray("XY"));
-    // Empty flags are written as spaces, never as zero bytes that would end the slot early.
-    QCOMPARE(slot.mid(205, 2), QByteArray("  "));
+    QCOMPARE(record.toSlot(),
+             SlotBytes::saved("A twenty-char n", QByteArray(75, 'r'), 0, ' ', ' ', "XY", "domain\\a-long-u",
+                              QByteArray(100, 'A'), ' '));
 }
 
 void TestDriveRecord::readsTextUpToPaddingAndZeroBytes()
@@ -68,28 +54,10 @@ void TestDriveRecord::readsTextUpToPaddingAndZeroBytes()
 
     const DriveRecord record = DriveRecord::fromSlot(slot);
     QCOMPARE(record.RecordName, QStringLiteral("  lead")); // leading spaces stay
-    QCOMPARE(record.RemoteName, QStringLiteral("\\\\srv\\x"));
     QCOMPARE(record.UserName, QStringLiteral("ab")); // the text ends at its first zero byte
     QCOMPARE(record.Password, QStringLiteral("12\t")); // only spaces are trimmed
-    QCOMPARE(record.LocalDrive, QStringLiteral("F:"));
-}
-
-void TestDriveRecord::readsShortAndZeroSlots()
-{
+    // A slot the file never wrote is an empty record.
     QCOMPARE(DriveRecord::fromSlot(QByteArray(212, '\0')), DriveRecord());
-    QCOMPARE(DriveRecord::fromSlot(QByteArray()), DriveRecord());
-
-    // The final, partial slot of a file whose length is not a multiple of 212.
-    const QByteArray full = SlotBytes::saved("Name", "\\\\host\\share", 7, 'T', 'T', "H:", "userx");
-    const DriveRecord partial = DriveRecord::fromSlot(full.left(94));
-    QCOMPARE(partial.RecordName, QStringLiteral("Name"));
-    QCOMPARE(partial.RemoteName, QStringLiteral("\\\\host\\share"));
-    QCOMPARE(partial.UserName, QStringLiteral("user"));
-    QVERIFY(partial.AutoConnect.isEmpty());
-    QCOMPARE(partial.RecordNumber, qint16(0));
-
-    // Bytes past 212 belong to the next slot.
-    QCOMPARE(DriveRecord::fromSlot(full + QByteArray(50, 'x')), DriveRecord::fromSlot(full));
 }
 
 void TestDriveRecord::flagsAreSetOnlyByT()
@@ -112,10 +80,6 @@ void TestDriveRecord::blankRuleCoversTwelveCodes()
             blank.append(code);
     }
     QCOMPARE(blank, (QList<int> {0, 3, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}));
-
-    QVERIFY(isBlankSlot(DriveRecord::fromSlot(SlotBytes::deleted())));
-    QVERIFY(isBlankSlot(DriveRecord::fromSlot(SlotBytes::saved("n", " \\\\srv\\share", 1))));
-    QVERIFY(!isBlankSlot(DriveRecord::fromSlot(SlotBytes::saved("n", "\\\\srv\\share", 1))));
 }
 
 void TestDriveRecord::storesWindows1252Text()
@@ -128,12 +92,6 @@ void TestDriveRecord::storesWindows1252Text()
     // Outside the code page each character, a surrogate pair included, becomes one "?".
     QCOMPARE(slot.mid(15, 12), QByteArray("\\\\????\\???x "));
     QCOMPARE(DriveRecord::fromSlot(slot).RecordName, record.RecordName);
-
-    // Every byte, the five the code page leaves undefined included, decodes and encodes back to itself.
-    QByteArray all(256, '\0');
-    for (int i = 0; i < 256; ++i)
-        all[i] = static_cast<char>(i);
-    QCOMPARE(Cp1252::fromUnicode(Cp1252::toUnicode(all)), all);
 }
 
 QTEST_GUILESS_MAIN(TestDriveRecord)

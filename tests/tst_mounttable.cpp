@@ -41,30 +41,22 @@ private slots:
 
 void TestMountTable::parsesTheKernelsFormat()
 {
-    const QByteArray table = mountLine(20, "/", "ext4", "/dev/sda1")
-        + mountLine(21, "/home/ann/Drives/F", "cifs", "//fs/share", "")
-        + mountLine(22, "/home/ann/My\\040Drives/G\\134x", "fuse.rclone", "//fs/a\\040b,ro", "shared:3 master:1")
-        + "garbage line\n" + "23 1 0:23 / /short rw - \n" + mountLine(24, "/mnt", "nfs4", "server:/export");
+    // The fuzz target checks escaping and reading within a folder; these are the fields of lines with no optional
+    // field and with two, beside lines that are no mount.
+    const QByteArray table = mountLine(21, "/home/ann/Drives/F", "cifs", "//fs/share", "") + "garbage line\n"
+        + "23 1 0:23 / /short rw - \n"
+        + mountLine(22, "/home/ann/My\\040Drives/G\\134x", "fuse.rclone", "//fs/a\\040b", "shared:3 master:1")
+        + mountLine(25, "/home/ann/Drives2/F", "cifs", "//fs/x");
     const QList<Mount> mounts = MountTable::parse(table);
-    QCOMPARE(mounts.size(), 4);
-    QCOMPARE(mounts[1].mountPoint, QStringLiteral("/home/ann/Drives/F"));
-    QCOMPARE(mounts[1].fileSystemType, QStringLiteral("cifs"));
-    QCOMPARE(mounts[1].source, QStringLiteral("//fs/share"));
-    QCOMPARE(mounts[2].mountPoint, QStringLiteral("/home/ann/My Drives/G\\x"));
-    QCOMPARE(mounts[2].source, QStringLiteral("//fs/a b,ro"));
-    QCOMPARE(mounts[3].fileSystemType, QStringLiteral("nfs4"));
+    QCOMPARE(mounts.size(), 3);
+    QCOMPARE(mounts[0].mountPoint, QStringLiteral("/home/ann/Drives/F"));
+    QCOMPARE(mounts[0].fileSystemType, QStringLiteral("cifs"));
+    QCOMPARE(mounts[0].source, QStringLiteral("//fs/share"));
+    QCOMPARE(mounts[1].mountPoint, QStringLiteral("/home/ann/My Drives/G\\x"));
+    QCOMPARE(mounts[1].source, QStringLiteral("//fs/a b"));
     QVERIFY(MountTable::read(QStringLiteral("/nonexistent/mountinfo")).isEmpty());
-
-    // Within a folder: the folder and what lies below it, not its namesakes.
-    const QList<Mount> within = MountTable::parse(table + mountLine(25, "/home/ann/Drives2/F", "cifs", "//fs/x")
-                                                      + mountLine(26, "/home/ann/Drives", "tmpfs", "tmpfs"),
-                                                  QStringLiteral("/home/ann/Drives"));
-    QCOMPARE(within.size(), 2);
-    QCOMPARE(within[0].source, QStringLiteral("//fs/share"));
-    QCOMPARE(within[1].fileSystemType, QStringLiteral("tmpfs"));
-    const QList<Mount> escaped = MountTable::parse(table, QStringLiteral("/home/ann/My Drives"));
-    QCOMPARE(escaped.size(), 1);
-    QCOMPARE(escaped[0].mountPoint, QStringLiteral("/home/ann/My Drives/G\\x"));
+    // A folder's namesake is not below it.
+    QCOMPARE(MountTable::parse(table, QStringLiteral("/home/ann/Drives")).size(), 1);
 
     // The last mount on a point is the one in sight.
     const QList<Mount> stacked
@@ -146,28 +138,24 @@ void TestMountTable::takesRemoteNamesApart()
     QCOMPARE(deep->share, QStringLiteral("Team Data"));
     QCOMPARE(deep->folders, QStringList({QStringLiteral("a, b"), QStringLiteral("c")}));
     QCOMPARE(deep->deviceName(), QStringLiteral("//fs-1.example.org/Team Data/a, b/c"));
-    QCOMPARE(remoteNameFromSource(deep->deviceName()), QStringLiteral("\\\\fs-1.example.org\\Team Data\\a, b\\c"));
     QCOMPARE(SmbShare::fromRemoteName(QStringLiteral("\\\\fs\\share\\"))->deviceName(), QStringLiteral("//fs/share"));
 
+    // Refused for their characters, which the fuzz target does not judge; and one name that climbs out of the share.
     for (const char* bad :
-         {"", "fs\\share", "\\\\fs", "\\\\fs\\", "\\\\\\share", "//fs/share", "\\\\fs/x\\share", "\\\\fs\\sh:are",
-          "\\\\fs\\a,b", "\\\\fs\\share\\..\\other", "\\\\fs\\share\\.\\x", "\\\\fs\\share\\a\\\\b",
-          "\\\\-oallow_other\\share", "\\\\fs x\\share", "\\\\fs@evil\\share", "\\\\fs\\share\\new\nline",
-          "\\\\fs\\..\\other", "\\\\fs\\.\\share"}) {
+         {"", "fs\\share", "\\\\fs", "//fs/share", "\\\\fs\\sh:are", "\\\\fs\\a,b", "\\\\fs\\share\\..\\other",
+          "\\\\-oallow_other\\share", "\\\\fs x\\share", "\\\\fs@evil\\share"})
         QVERIFY2(!SmbShare::fromRemoteName(QString::fromLatin1(bad)), bad);
-    }
     // Full-width look-alikes, control pictures and the quote mark are rclone's own encoding of other names.
     for (const char16_t* bad :
          {u"\\\\fs\\share\\a\uFF1Ab", u"\\\\fs\\sh\uFF0Aare", u"\\\\fs\\share\\\u2400", u"\\\\fs\\share\\\u201Bq"})
         QVERIFY2(!SmbShare::fromRemoteName(QString::fromUtf16(bad)), qPrintable(QString::fromUtf16(bad)));
     QVERIFY(SmbShare::fromRemoteName(QStringLiteral("\\\\fs\\share\\Ergebnisse \u00FC\u20AC")));
 
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann"))->domain, QStringLiteral("OFFICE"));
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("OFFICE\\ann"))->user, QStringLiteral("ann"));
+    const std::optional<SmbUser> user = SmbUser::fromUserName(QStringLiteral("OFFICE\\ann"));
+    QCOMPARE(user->domain, QStringLiteral("OFFICE"));
+    QCOMPARE(user->user, QStringLiteral("ann"));
     QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann"))->domain, QString());
-    QCOMPARE(SmbUser::fromUserName(QStringLiteral("ann"))->user, QStringLiteral("ann"));
-    // A line break would start a new line of rclone's configuration, "%(host)s" would read as another setting.
-    QVERIFY(!SmbUser::fromUserName(QStringLiteral("ann\ntype = local")));
+    // "%(host)s" would read as another setting of rclone's configuration; a lone "%" is only a character.
     QVERIFY(!SmbUser::fromUserName(QStringLiteral("OFFICE\\%(host)s")));
     QCOMPARE(SmbUser::fromUserName(QStringLiteral("100%"))->user, QStringLiteral("100%"));
 }
