@@ -42,6 +42,11 @@ void removeEmptyFolders(const QString& root)
 
 namespace RcloneCache {
 
+QString copies(const QString& cacheFolder, const QString& uploads)
+{
+    return cacheFolder + u'/' + DataFolder + u'/' + uploads;
+}
+
 QStringList pending(const QString& cacheFolder, const QString& uploads)
 {
     const QDir notes(cacheFolder + u'/' + NotesFolder + u'/' + uploads);
@@ -58,12 +63,12 @@ QStringList pending(const QString& cacheFolder, const QString& uploads)
 
 QStringList unnoted(const QString& cacheFolder, const QString& uploads)
 {
-    const QDir copies(cacheFolder + u'/' + DataFolder + u'/' + uploads);
+    const QDir held(copies(cacheFolder, uploads));
     const QString notes = cacheFolder + u'/' + NotesFolder + u'/' + uploads + u'/';
     QStringList files;
-    QDirIterator each(copies.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator each(held.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (each.hasNext()) {
-        const QString file = copies.relativeFilePath(each.next());
+        const QString file = held.relativeFilePath(each.next());
         if (!QFile::exists(notes + file))
             files.append(file);
     }

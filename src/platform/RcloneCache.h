@@ -6,6 +6,9 @@
 
 namespace RcloneCache {
 
+// The folder of rclone's copies of the files under uploads, by their names on the drive.
+QString copies(const QString& cacheFolder, const QString& uploads);
+
 // The files under uploads (a remote and the share's path, as rclone names its cache folders) that rclone has
 // not yet sent to the server whole, as paths below the share.
 QStringList pending(const QString& cacheFolder, const QString& uploads);

@@ -378,7 +378,7 @@ void awaitReleases(const Server& rclone, const QString& mountPoint, std::chrono:
     // drive to its release. A file that a program still has open on the drive is released later.
     const QString rclonePid = QString::number(rclone.pid);
     const QString cached
-        = QFileInfo(rclone.cacheFolder).canonicalFilePath() + QStringLiteral("/vfs/") + rclone.uploads + u'/';
+        = RcloneCache::copies(QFileInfo(rclone.cacheFolder).canonicalFilePath(), rclone.uploads) + u'/';
     const QString onDrive = mountPoint + u'/';
     const auto unreleased = [&] {
         QSet<QString> names;
@@ -454,7 +454,7 @@ qint32 finishUploads(const Server& rclone, std::chrono::milliseconds limit)
     report(unnoted,
            QStringLiteral("sharemount: rclone ended before it knew that %1 saved on the drive had been closed; they "
                           "may not have reached the server, and their copies in %2 are not sent again:"),
-           rclone.cacheFolder + QStringLiteral("/vfs/") + rclone.uploads);
+           RcloneCache::copies(rclone.cacheFolder, rclone.uploads));
     return ERROR_EXTENDED_ERROR;
 }
 
